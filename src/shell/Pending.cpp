@@ -1,0 +1,34 @@
+// Menu entries whose subsystems are not part of this build yet. Each says so
+// on the console and changes nothing.
+
+#include "shell/Actions.hpp"
+
+namespace kolvar {
+
+namespace {
+void NotAvailable(Program& p, const char* what) {
+    p.con.out << '\n' << what << " not available in this build\n";
+}
+}  // namespace
+
+void ReadPreferences(Program&) {}
+void SetPreferences(Program& p) { NotAvailable(p, "Preferences dialogue"); }
+bool SetFormda(Program& p) {
+    NotAvailable(p, "Data-set dialogue");
+    return false;
+}
+void OpenFormda(Program&, int) {}
+int ReadTrack(Program&) { return 1; }
+std::optional<std::string> IFHierarchicalAccum(Program& p) {
+    NotAvailable(p, "Functional analysis");
+    return std::nullopt;
+}
+std::optional<std::string> IFChOrderSearch(Program& p) {
+    NotAvailable(p, "Trait ranking");
+    return std::nullopt;
+}
+void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(Program& p) {
+    NotAvailable(p, "Metacommunity data simulation");
+}
+
+}  // namespace kolvar

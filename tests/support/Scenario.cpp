@@ -1,0 +1,134 @@
+#include "support/Scenario.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "shell/Console.hpp"
+#include "shell/Menus.hpp"
+
+namespace kolvar::test {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() / ("kolvar-test-" + std::to_string(rd()));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void ScratchDir::Write(const std::string& name, const std::string& content) const {
+    std::ofstream f(path_ / name, std::ios::binary);
+    f << content;
+}
+
+void ScratchDir::CopyFromSource(const std::string& relative, const std::string& as) const {
+    const fs::path from = SourcePath(relative);
+    fs::copy_file(from, path_ / (as.empty() ? from.filename().string() : as), fs::copy_options::overwrite_existing);
+}
+
+std::string ScratchDir::Read(const std::string& name) const {
+    std::ifstream f(path_ / name, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+fs::path SourcePath(const std::string& relative) { return fs::path(KOLVAR_SOURCE_DIR) / relative; }
+
+namespace {
+std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+}  // namespace
+
+RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeoutSeconds) {
+    // Files rather than pipes: no deadlock however much either side writes.
+    const fs::path in = dir.path() / ".answers", out = dir.path() / ".stdout", err = dir.path() / ".stderr";
+    {
+        std::ofstream f(in, std::ios::binary);
+        f << answers;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0) _exit(126);
+        const int fi = open(in.c_str(), O_RDONLY);
+        const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fi < 0 || fo < 0 || fe < 0) _exit(126);
+        dup2(fi, 0);
+        dup2(fo, 1);
+        dup2(fe, 2);
+        execl(KOLVAR_BINARY, "kolvar", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    RunResult r;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int wstatus = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            r.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    r.status = (!r.timedOut && WIFEXITED(wstatus)) ? WEXITSTATUS(wstatus) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    fs::remove(in);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+RunResult RunInProcess(const ScratchDir& dir, const std::string& answers) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    std::istringstream in(answers);
+    std::ostringstream out, err;
+    Console con{in, out, err};
+    FixedClock clock;
+    RunResult r;
+    try {
+        r.status = mainInit(con, clock);
+    } catch (...) {
+        fs::current_path(previous);
+        throw;
+    }
+    fs::current_path(previous);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+}  // namespace kolvar::test
