@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a Release build, then an AddressSanitizer +
+# UndefinedBehaviorSanitizer build of the unit and scenario tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/deps.sh"
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+cmake -S "$root" -B "$root/build-test" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_WERROR=$werror >/dev/null
+cmake --build "$root/build-test" -j2
+(cd "$root/build-test" && ctest --output-on-failure -j2)
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKOLVAR_SANITIZE=ON -DKOLVAR_BENCH=OFF -DKOLVAR_WERROR=$werror >/dev/null
+cmake --build "$root/build-asan" -j2
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$root/build-asan" && ctest --output-on-failure -j2)
