@@ -10,8 +10,11 @@ run="$root/examples/run"
 rm -rf "$run"
 mkdir -p "$run"
 cp "$root"/examples/aravo/*.txt "$run"/
+rm -f "$run/README.txt"
 cd "$run"
 answers="$root/examples/demo_answers.txt"
 "$root/build-release/kolvar" < "$answers" > console.txt
-echo "kolvar finished; console output in $run/console.txt, files written:"
-ls -1 "$run" | grep -v -x -F -f <(ls -1 "$root/examples/aravo") || true
+echo "kolvar imported the example data into session 'aravo' and ran a functional analysis"
+echo "(Mantel, taxa shuffle, 999 permutations, seed 12345). Console output: $run/console.txt"
+echo "Report: $run/aravoPrinda.txt; its first statistic lines:"
+grep -m 5 -E '^(Convergence|Both TCAP|TDAP|Alpha divergence|Beta divergence)' "$run/aravoPrinda.txt"

@@ -3,7 +3,10 @@
 
 namespace kolvar {
 
-enum class FatalCode { OutOfMemory = 1, EndOfFile = 2, FailToPrint = 3, FailToOpen = 4 };
+/// EndOfFile, FailToPrint and FailToOpen print their message in mainInit; after
+/// OutOfMemory and Stop the detecting code has said what went wrong, and the
+/// program ends with status 1.
+enum class FatalCode { OutOfMemory = 1, EndOfFile = 2, FailToPrint = 3, FailToOpen = 4, Stop = 5 };
 
 struct FatalError {
     FatalCode code;

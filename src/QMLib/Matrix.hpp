@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <initializer_list>
 #include <new>
 #include <span>
 #include <utility>
@@ -30,6 +31,16 @@ public:
         return *this;
     }
     Matrix(Matrix&& other) noexcept { MoveFrom(other); }
+
+    /// A matrix written out row by row (rows of unequal length are zero-padded).
+    static Matrix FromRows(std::initializer_list<std::initializer_list<T>> rows) {
+        std::size_t cols = 0;
+        for (const auto& r : rows) cols = std::max(cols, r.size());
+        Matrix m(rows.size(), cols);
+        std::size_t i = 0;
+        for (const auto& r : rows) std::copy(r.begin(), r.end(), m.rowPtr_[i++]);
+        return m;
+    }
     Matrix& operator=(Matrix&& other) noexcept {
         if (this != &other) MoveFrom(other);
         return *this;

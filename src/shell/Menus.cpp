@@ -3,6 +3,7 @@
 #include <gsl/gsl_errno.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <new>
 
 #include "QMLib/Fatal.hpp"
@@ -54,6 +55,7 @@ void RunAnalysis(Program& p, Analysis analysis) {
     const std::optional<std::string> file = analysis(p);
     if (!file) return;
     p.session.dirtyOrig = 1;
+    ClearLine(p.con);
     p.con.out << Fmt("\n\nResults on file %s%s\n", p.session.volumeName.c_str(), file->c_str());
     if (!p.con.macroMode()) Wait(p.con);
 }
@@ -82,7 +84,9 @@ void AnalysisMenu(Program& p) {
 }  // namespace
 
 void SetThreadCount(const Options& opt) {
-    omp_set_num_threads(opt.nProcessors > 0 ? opt.nProcessors : omp_get_num_procs());
+    // A preference of millions of threads would only exhaust the machine.
+    constexpr int kMostThreads = 1024;
+    omp_set_num_threads(opt.nProcessors > 0 ? std::min(opt.nProcessors, kMostThreads) : omp_get_num_procs());
 }
 
 void Menu(Program& p, const std::string& title) {
@@ -99,7 +103,7 @@ void FreeGlobals1(Program& p) {
     p.groups = GroupCounts{};
 }
 
-void FreeGlobals2(Program&) {}
+void FreeGlobals2(Program& p) { p.data.reset(); }
 
 void IFSession(Program& p) {
     StructuresName(p);
@@ -181,8 +185,8 @@ int mainInit(Console& con, const Clock& clock) {
     try {
         MainMenu(p);
     } catch (const FatalError& e) {
-        if (e.code == FatalCode::OutOfMemory) {
-            status = 1;  // the array helpers have printed and waited
+        if (e.code == FatalCode::OutOfMemory || e.code == FatalCode::Stop) {
+            status = 1;  // the detecting code has printed (and waited, for memory)
         } else if (e.code == FatalCode::EndOfFile || e.code == FatalCode::FailToPrint ||
                    e.code == FatalCode::FailToOpen) {
             static constexpr const char* kText[] = {"", "", "\nEND OF FILE !!!\n", "\nFAIL TO PRINT ON FILE !!!\n",

@@ -11,18 +11,6 @@ void NotAvailable(Program& p, const char* what) {
 }
 }  // namespace
 
-void ReadPreferences(Program&) {}
-void SetPreferences(Program& p) { NotAvailable(p, "Preferences dialogue"); }
-bool SetFormda(Program& p) {
-    NotAvailable(p, "Data-set dialogue");
-    return false;
-}
-void OpenFormda(Program&, int) {}
-int ReadTrack(Program&) { return 1; }
-std::optional<std::string> IFHierarchicalAccum(Program& p) {
-    NotAvailable(p, "Functional analysis");
-    return std::nullopt;
-}
 std::optional<std::string> IFChOrderSearch(Program& p) {
     NotAvailable(p, "Trait ranking");
     return std::nullopt;

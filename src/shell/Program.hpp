@@ -1,8 +1,14 @@
 #pragma once
 // Everything the program keeps between menu actions, one instance of each part.
 
+#include <optional>
+
+#include "analysis/FunctionalSettings.hpp"
+#include "analysis/HierarchySettings.hpp"
+#include "data/DataSet.hpp"
 #include "shell/Console.hpp"
 #include "shell/State.hpp"
+#include "stattests/Random.hpp"
 
 namespace kolvar {
 
@@ -15,6 +21,10 @@ struct Program {
     Session session;
     ResultFlags flags;
     GroupCounts groups;
+    HierarchySettings hier;
+    FunctionalSettings fa;
+    Random rnd;  ///< the one random generator, seeded by each analysis
+    std::optional<DataSet> data;  ///< engaged from OpenFormda to FreeGlobals2
 };
 
 }  // namespace kolvar

@@ -342,47 +342,68 @@ void ReadStringIn(Console& con, const char* format, std::string& dest) {
     if (f.size() > 1 && f[0] == '%' && IsDigit(static_cast<unsigned char>(f[1])))
         width = std::strtoul(format + 1, nullptr, 10);
     freadck(con, con.in, dest, "input", width == 0 ? std::string::npos : width);
-    if (con.macroMode() && con.outm) *con.outm << dest << f.substr(f.find_first_of(" \n") == std::string_view::npos ? f.size() : f.find_first_of(" \n"));
+    // The echo follows the whole format: the word, then what the format puts after it.
+    const std::size_t scanEnd = std::min(f.find_first_of(" \n"), f.size());
+    if (con.macroMode() && con.outm) *con.outm << dest << f.substr(scanEnd);
 }
+
+namespace {
+
+// The steps the two list readers share: where the list comes from, the file
+// it is read from, the confirmation and the macro echo.
+bool AskFromFile(Console& con) {
+    if (con.runMacro) return false;
+    con.out << "Read input from file (f) or from the keyboard (k)? f/k ";
+    const bool fromFile = ScanChar(con, con.in, "f k", "keyboard") == 'f';
+    con.out << '\n';
+    return fromFile;
+}
+
+std::unique_ptr<std::fstream> OpenListFile(Console& con, const std::string& prompt, std::string& fileName) {
+    con.out << prompt;
+    if (!ScanString(con, con.in, 150, fileName, "keyboard")) throw FatalError{FatalCode::EndOfFile};
+    auto fp = fopenck(con, fileName, "", "r");
+    if (!fp) con.out << '\n';
+    return fp;
+}
+
+bool Confirmed(Console& con) {
+    if (con.runMacro) return true;
+    con.out << "Are these correct? y/n ";
+    return ScanChar(con, con.in, "y n", "input") == 'y';
+}
+
+template <class T>
+void EchoList(std::ostream& os, const std::vector<T>& items, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) os << items[k] << '\t';
+}
+
+}  // namespace
 
 int ReadLongInput(Console& con, int n, std::size_t maxLen, std::vector<std::string>& labels, const char* what) {
     labels.assign(static_cast<std::size_t>(std::max(n, 0)), std::string());
     for (;;) {
-        bool fromFile = false;
-        if (!con.runMacro) {
-            con.out << "Read input from file (f) or from the keyboard (k)? f/k ";
-            fromFile = ScanChar(con, con.in, "f k", "keyboard") == 'f';
-            con.out << '\n';
-        }
-        bool complete = true;
-        if (fromFile) {
-            con.out << "Enter name of file containing the labels: ";
+        if (AskFromFile(con)) {
             std::string fileName;
-            if (!ScanString(con, con.in, 150, fileName, "keyboard")) throw FatalError{FatalCode::EndOfFile};
-            auto fp = fopenck(con, fileName, "", "r");
-            if (!fp) {
+            auto fp = OpenListFile(con, "Enter name of file containing the labels: ", fileName);
+            if (!fp) continue;
+            bool complete = true;
+            for (int k = 0; k < n && complete; ++k) complete = ScanString(con, *fp, maxLen, labels[k], fileName);
+            if (!complete) {  // too few labels in the file: ask again
                 con.out << '\n';
                 continue;
             }
-            for (int k = 0; k < n && complete; ++k) complete = ScanString(con, *fp, maxLen, labels[k], fileName);
-            if (!complete) {
-                con.out << '\n';
-                continue;  // too few labels in the file: ask again
-            }
             con.out << what << ":\t";
-            for (const auto& l : labels) con.out << l << '\t';
+            EchoList(con.out, labels, labels.size());
             con.out << '\n';
         } else {
             con.out << "Enter " << what << ":\t";
-            for (int k = 0; k < n && complete; ++k) complete = ScanString(con, con.in, maxLen, labels[k], "input");
-            if (!complete) throw FatalError{FatalCode::EndOfFile};
+            for (int k = 0; k < n; ++k)
+                if (!ScanString(con, con.in, maxLen, labels[k], "input")) throw FatalError{FatalCode::EndOfFile};
         }
-        if (!con.runMacro) {
-            con.out << "Are these correct? y/n ";
-            if (ScanChar(con, con.in, "y n", "input") == 'n') continue;
-        }
+        if (!Confirmed(con)) continue;
         if (con.macroMode() && con.outm) {
-            for (const auto& l : labels) *con.outm << l << '\t';
+            EchoList(*con.outm, labels, labels.size());
             *con.outm << '\n';
         }
         return 1;
@@ -391,60 +412,35 @@ int ReadLongInput(Console& con, int n, std::size_t maxLen, std::vector<std::stri
 
 int ReadLongInput(Console& con, int n, std::vector<int>& values, const char* what, const char* accepted) {
     values.assign(static_cast<std::size_t>(std::max(n, 0)), 0);
-    const bool noAccepted = accepted == nullptr || accepted[0] == '\0';
+    // -1 restarts the entry; it can only be typed when any number is accepted.
+    const bool anyNumber = accepted == nullptr || accepted[0] == '\0';
+    const char* rule = anyNumber ? "" : accepted;
     for (;;) {
-        bool fromFile = false;
-        if (!con.runMacro) {
-            con.out << "Read input from file (f) or from the keyboard (k)? f/k ";
-            fromFile = ScanChar(con, con.in, "f k", "keyboard") == 'f';
-            con.out << '\n';
-        }
         bool restart = false;
-        if (fromFile) {
-            con.out << "Enter name of file containing " << what << ": ";
+        if (AskFromFile(con)) {
             std::string fileName;
-            if (!ScanString(con, con.in, 150, fileName, "keyboard")) throw FatalError{FatalCode::EndOfFile};
-            auto fp = fopenck(con, fileName, "", "r");
-            if (!fp) {
-                con.out << '\n';
-                continue;
-            }
-            int k = 0;
-            while (k < n) {
-                values[k] = TruncToInt(ScanNumber(con, *fp, fileName, noAccepted ? "" : accepted));
-                if (noAccepted && values[k++] == -1) {
-                    restart = true;
-                    break;
-                }
-                if (!noAccepted) ++k;
+            auto fp = OpenListFile(con, std::string("Enter name of file containing ") + what + ": ", fileName);
+            if (!fp) continue;
+            std::size_t read = 0;
+            while (read < values.size() && !restart) {
+                values[read] = TruncToInt(ScanNumber(con, *fp, fileName, rule));
+                restart = anyNumber && values[read] == -1;
+                ++read;
             }
             con.out << what << ":\t";
-            for (int i = 0; i < k; ++i) con.out << values[i] << '\t';
-            if (restart) {
-                con.out << '\n';
-                continue;
-            }
+            EchoList(con.out, values, read);
             con.out << '\n';
         } else {
             con.out << "Enter " << what << ": \t";
-            for (int k = 0; k < n; ++k) {
-                values[k] = TruncToInt(ScanNumber(con, con.in, "keyboard", noAccepted ? "" : accepted));
-                if (noAccepted && values[k] == -1) {
-                    restart = true;
-                    break;
-                }
+            for (std::size_t k = 0; k < values.size() && !restart; ++k) {
+                values[k] = TruncToInt(ScanNumber(con, con.in, "keyboard", rule));
+                restart = anyNumber && values[k] == -1;
             }
-            if (restart) {
-                con.out << '\n';
-                continue;
-            }
+            if (restart) con.out << '\n';
         }
-        if (!con.runMacro) {
-            con.out << "Are these correct? y/n ";
-            if (ScanChar(con, con.in, "y n", "input") == 'n') continue;
-        }
+        if (restart || !Confirmed(con)) continue;
         if (con.macroMode() && con.outm) {
-            for (int v : values) *con.outm << v << '\t';
+            EchoList(*con.outm, values, values.size());
             *con.outm << '\n';
         }
         return 1;

@@ -29,7 +29,6 @@ struct Options {
     double overfitFactorPCARegr = 2.0;
     int maxColsPrint = INT_MAX;     ///< line width after which aligned printouts wrap
     int maxComponents = 6;          ///< most ordination components printed
-    int SMWSize = 1;                ///< half size of the split moving window
     int nProcessors = 0;            ///< most worker threads; 0: all processors
 };
 

@@ -7,16 +7,7 @@
 namespace kolvar {
 namespace {
 
-Matrix<double> Make(std::initializer_list<std::initializer_list<double>> rows) {
-    Matrix<double> m(rows.size(), rows.begin()->size());
-    std::size_t i = 0;
-    for (auto r : rows) {
-        std::size_t j = 0;
-        for (double v : r) m[i][j++] = v;
-        ++i;
-    }
-    return m;
-}
+const auto Make = Matrix<double>::FromRows;
 
 TEST(Printers, TabSeparatedForms) {
     const auto m = Make({{1, 0.5}, {1.0 / 3.0, 2.5e5}});

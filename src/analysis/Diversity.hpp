@@ -1,0 +1,54 @@
+#pragma once
+// Diversity descriptors: Rao quadratic entropy of communities from the
+// dissimilarities between their OTUs (functional or phylogenetic diversity, the
+// Gini-Simpson index with the identity similarity), its alpha/beta/gamma
+// partition, and the nearest-neighbour cross-referenced resemblance (NNCRD).
+// Abundances and resemblances equal to -999.0 are missing and skipped.
+
+#include <vector>
+
+#include "QMLib/Matrix.hpp"
+
+namespace kolvar {
+
+/// Work space of RaoIndex_Weight_Matrix, reused across calls.
+struct RaoWork {
+    Matrix<double> delta;          ///< dissimilarity used for each pair, or -999.0
+    std::vector<double> abundance; ///< one community, relative when asked
+    std::vector<int> present;      ///< OTUs of the community with a non-zero abundance
+};
+
+/// Rao entropy of each of the m communities (rows of W, m x n) into out[m]:
+/// twice the sum over OTU pairs i < j of factor(i, j) delta(i, j) p_i p_j, with
+/// delta = 1 - s, sqrt(1 - s), d or sqrt(d) (isDissim, sqrtOpt; the upper
+/// triangle of rese is read), factor = w_i w_j with restrictWithin, else 1 when
+/// either weight is 1 (weights null: 1). Pairs with a missing resemblance are
+/// compensated by the ratio of the abundance products. relative: each row is
+/// first divided by its total (rows with a zero total stay as they are).
+void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
+                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative,
+                            RaoWork& work);
+void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
+                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative);
+
+/// Rao entropy of one community (abundances p[n]) over all ordered pairs; the
+/// Gini-Simpson index when rese is null. rese is made symmetric in place (its
+/// upper triangle copied over the lower one). 0 when the total is not positive.
+double RaoIndex_Simpson(int n, const double* p, Matrix<double>* rese, bool isDissim, bool sqrtOpt);
+/// The same with every term multiplied by the pair factor of the weights.
+double RaoIndex_Weight(int n, const double* p, Matrix<double>& rese, bool isDissim, bool sqrtOpt,
+                       const int* weights, bool restrictWithin);
+
+/// Alpha (mean within-community Rao entropy), gamma (entropy of the pooled
+/// composition) and beta = gamma - alpha of the m x n abundances with the OTU
+/// similarity S (made symmetric in place), their equivalent numbers and the
+/// relative turnover. W is not changed. Returns 1.
+int DiversityPartition(int m, int n, const Matrix<double>& W, Matrix<double>& S, double& alpha, double& beta,
+                       double& gamma, double& alphaEq, double& betaEq, double& gammaEq, double& relTurnover);
+
+/// out[i] = mean of R2[i][j] over the objects j != i nearest to i by D (ties
+/// averaged). Missing distances and values are skipped; an object without any
+/// usable neighbour gets 0. Returns true.
+bool NNCRD(int n, const Matrix<double>& D, const Matrix<double>& R2, double* out);
+
+}  // namespace kolvar

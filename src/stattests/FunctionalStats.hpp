@@ -1,0 +1,104 @@
+#pragma once
+// Every statistic of one community data set that the permutation test
+// reports: the trait-convergence, trait-divergence and phylogenetic
+// correlations with the ecological variables, their partial forms, the Rao
+// entropy and beta-diversity correlations, the phylogenetic signal, and for
+// the other statistic types the regression results or pseudo-F values.
+
+#include <array>
+#include <ostream>
+#include <vector>
+
+#include "QMLib/Matrix.hpp"
+#include "analysis/Diversity.hpp"
+#include "stattests/MatrixCorrelation.hpp"
+#include "stattests/PermTest.hpp"
+#include "stattests/Regression.hpp"
+
+namespace kolvar {
+
+/// Slots of FunctionalPhyl_Stats_Lib_Input::stat.
+enum StatSlot : int {
+    sTE = 0, sXE, sXT, sXE_T, sRE, sXR, sTR, sXE_R, sTE_R, sXT_R, sXE_TR, sVE, sTY, sXY, sXY_T, sXY_R,
+    sTY_R, sXY_TR, sRY, sVY, sBM, sBF, sFE, sPE, sPT, sPX, sPX_T, sTE_P, sXE_P, sXE_TP, sPE_T, sPE_X, sXT_P,
+    kNumStatSlots
+};
+
+/// Slot of each tested statistic (the order of the test's result arrays).
+inline constexpr std::array<int, kNumTestedStats> kTestedStatSlot = {
+    sXE, sTE, sXE_T, sRE, sXE_TR, sVE, sTY, sXY, sXY_T, sXY_TR, sRY, sVY,
+    sBF, sFE, sPE, sPT, sPX, sPX_T, sTE_P, sXE_P, sXE_TP, sPE_T, sPE_X, sBM};
+
+/// Work space of the library routines one evaluation calls, reused across calls.
+struct FunctionalStatsWork {
+    MatrixCorrWork corr;
+    RegressionWork regression;
+    GroupSqWork groups;
+    RaoWork rao;
+    Matrix<double> DTrait;  ///< distances from one trait (pseudo-F per trait)
+};
+
+/// Work and results of one evaluation; sized once per test by Allocate.
+struct FunctionalPhyl_Stats_Lib_Input {
+    int reseOptX = 0;
+    int reseOptT = 0;
+    int nDivCols = 1;
+    Matrix<double> Bnorm;     ///< nOTUs x nch, columns of unit length
+    Matrix<double> T;         ///< ncsm x (nch + 2): spare columns take R and RPhyl for regression
+    Matrix<double> X;         ///< ncsm x nTypes
+    Matrix<double> P;         ///< ncsm x nTaxa
+    std::vector<double> raoWork;
+    Matrix<double> R;         ///< ncsm x 1
+    Matrix<double> RT;        ///< 1 x ncsm, for printing
+    Matrix<double> V;         ///< ncsm x 1: NNCRD residuals after richness
+    Matrix<double> nncrd;     ///< 1 x ncsm
+    Matrix<double> RPhyl;     ///< ncsm x 1 (phylogeny)
+    Matrix<double> RPhylT;    ///< 1 x ncsm
+    bool raoByAbund = false;
+    Matrix<double> DX, DT, DR, DV, DRaoPhyl, DP;
+    Matrix<double> richnessCol;   ///< ncsm x 1
+    Matrix<double> residualsCol;  ///< ncsm x 1
+    std::array<double, kNumStatSlots> stat{};
+    Matrix<int> envGroups;        ///< nEnv x ncsm (type 5)
+    Matrix<double> regrFitted;    ///< ncsm x (nch + 2) (type 4)
+    std::vector<double> regrSSY;  ///< nch + 2 (type 4)
+    double totalSS = 0.0;
+
+    /// Regression results of the data set just evaluated (type 4).
+    RegressionSet regr;
+    std::vector<double> regrIntercept;
+    /// Pseudo-F values of the data set just evaluated (type 5).
+    PseudoFSet pseudoF;
+    FunctionalStatsWork work;
+
+    /// Sizes everything for the test record (types and phylogeny decide which).
+    void Allocate(const PermTest_FunctionalPhyl_Correl_Input& in);
+};
+
+/// Computes every statistic of the data set described by the record (W, Wfw,
+/// B, U, Q, E, DE, DY, Y, M, Sb, Sf, phylAxes) into st. Returns 1.
+int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st);
+
+/// Pseudo-F of the groups in D: between / (total - between) over the selected
+/// units; 0 when the within-group sum of squares is 0.
+double PseudoF(int n, const Matrix<double>& D, const int* groups, const int* select, GroupSqWork& work);
+
+/// Group code of a community from the value of an ecological factor (truncated).
+int TruncEnvGroup(double value);
+
+/// Residuals (n x 1) of V on richness (n x 1), by least squares with intercept;
+/// a constant richness leaves the deviations of V from its mean.
+void ResidualsOnRichness(int n, const Matrix<double>& V, const Matrix<double>& richness, Matrix<double>& residuals,
+                         RegressionWork& work);
+
+// Intermediate results of the random-data file.
+void PrintFirstIntermediateBlock(const PermTest_FunctionalPhyl_Correl_Input& in,
+                                 const FunctionalPhyl_Stats_Lib_Input& st);
+void PrintSecondIntermediateBlock(const PermTest_FunctionalPhyl_Correl_Input& in,
+                                  const FunctionalPhyl_Stats_Lib_Input& st);
+/// The strict upper triangle and diagonal of D, transposed: line i holds D[0..i][i].
+void PrintUpperAsLowerHalf(std::ostream& fp, int n, const Matrix<double>& D);
+/// A one-column matrix printed as one row.
+void PrintColumnAsRow(std::ostream& fp, int n, const Matrix<double>& col);
+
+}  // namespace kolvar

@@ -1,0 +1,804 @@
+#include "stattests/PermTest.hpp"
+
+#include <gsl/gsl_sort.h>
+#include <gsl/gsl_statistics_double.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+
+#include "QMLib/Fatal.hpp"
+#include "QMLib/Fmt.hpp"
+#include "QMLib/MatrixProd.hpp"
+#include "QMLib/Print.hpp"
+#include "QMLib/Resemblance.hpp"
+#include "QMLib/Transform.hpp"
+#include "QMLib/qmlibDim.hpp"
+#include "shell/Console.hpp"
+#include "stattests/FunctionalStats.hpp"
+#include "stattests/Random.hpp"
+
+namespace kolvar {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool IsCorrelationType(int optRo) { return optRo >= 1 && optRo <= 3; }
+bool HasDistances(int optRo) { return optRo == 1 || optRo == 5; }
+bool IsTwoSided(int stat) { return kTestedStatTail[static_cast<std::size_t>(stat)] == 0; }
+
+/// Working storage of the iterations, sized once; nothing is allocated inside
+/// the loop.
+struct Workspace {
+    Matrix<double> Brnd, Urnd, Qrnd, Srnd, SfRnd, axesRnd;
+    Matrix<double> Trnd, Xrnd, Prnd, DTrnd, DXrnd, DPrnd, DTrait;
+    Matrix<double> Rrnd, RPhylRnd, Vraw, Vrnd, nncrdRnd, DRrnd, DVrnd, DRaoPhylRnd;
+    std::vector<double> raoOut;
+    FunctionalStatsWork lib;
+    // Type 4.
+    Matrix<double> regrCoeff, regrFitted;
+    std::vector<double> regrB0, regrR2;
+    // Type 5.
+    PseudoFSet pf;
+};
+
+/// Values of one iteration, before they are compared with the observed ones.
+struct IterationValues {
+    std::array<double, kNumTestedStats> v{};
+    // Auxiliary correlations, reported in the intermediate results only.
+    double xt = 0, xr = 0, tr = 0, xe_r = 0, te_r = 0, xt_r = 0;
+    bool drewOtuLevel = false;  ///< ro(BM) and ro(BF) drawn (taxa shuffle only)
+};
+
+/// Running tallies of one family of statistics (counter starts at 1).
+struct Tally {
+    std::vector<double> count, sum, sumSq;
+    void Reset(std::size_t n) {
+        count.assign(n, 1.0);
+        sum.assign(n, 0.0);
+        sumSq.assign(n, 0.0);
+    }
+    void Add(std::size_t k, double rnd, bool atLeast) {
+        if (atLeast) count[k] += 1.0;
+        sum[k] += rnd;
+        sumSq[k] += rnd * rnd;
+    }
+};
+
+double MomentSES(double observed, double sum, double sumSq, int niter) {
+    const double m = niter - 1;
+    return (observed - sum / m) / std::sqrt((sumSq - sum * sum / m) / (niter - 2));
+}
+
+void PermuteRows(int nRows, const int* list, const Matrix<double>& src, Matrix<double>& dst, int nCols) {
+    for (int i = 0; i < nRows; ++i) {
+        const auto from = src[static_cast<std::size_t>(list[i] - 1)];
+        auto to = dst[static_cast<std::size_t>(i)];
+        for (int j = 0; j < nCols; ++j) to[j] = from[j];
+    }
+}
+
+void PermuteRowsAndCols(int n, const int* list, const Matrix<double>& src, Matrix<double>& dst) {
+    for (int i = 0; i < n; ++i) {
+        const auto from = src[static_cast<std::size_t>(list[i] - 1)];
+        auto to = dst[static_cast<std::size_t>(i)];
+        for (int j = 0; j < n; ++j) to[j] = from[static_cast<std::size_t>(list[j] - 1)];
+    }
+}
+
+void PrintList(std::ostream& fp, int n, const int* list) { PrintVectorTab(fp, n, list, nullptr); }
+
+// ---- one iteration ----------------------------------------------------------
+
+/// Computes every random statistic of one iteration from the record (with the
+/// current data set), the statistics of the current data set (st) and the
+/// drawn list. Depends on nothing else, so iterations can be evaluated in any
+/// order with identical results.
+void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& st,
+                       const int* list, Workspace& w, IterationValues& out) {
+    const int n = in.ncsm, nch = in.nch, nOTUs = in.nOTUs, nEnv = in.nEnv;
+    const int type = in.opt_ro;
+    const bool taxa = in.optTaxaSiteShuffle == 't';
+    const bool phyl = in.includePhylogeny;
+    const bool one = in.oneMatrixPermPartialCorr;
+    const char method = in.opt_MatrixCorr;
+    const bool sq = in.squareDistMatrixOpt;
+    const int* weights = in.weight_OTUs.data();
+    const Matrix<double>& E = *in.E;
+    const Matrix<double>& Y = *in.Y;
+    const auto& obs = st.stat;
+    auto& v = out.v;
+    MatrixCorrWork& mcw = w.lib.corr;
+    auto MCL = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB, const Matrix<double>& DA,
+                   const Matrix<double>& DB) {
+        return MatrixCorrelationLib(n, pA, pB, A, B, DA, DB, sq, method, mcw);
+    };
+    auto PMC = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB,
+                   std::initializer_list<CovariateSet> sets) {
+        return PartialMatrixCorrelation(in.overfitFactorPCARegr, n, pA, pB, A, B, type,
+                                        std::span<const CovariateSet>(sets.begin(), sets.size()), mcw);
+    };
+    const int* sel = in.relSelect.data();
+    out.drewOtuLevel = taxa;
+
+    // T family.
+    if (taxa) {
+        PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
+        MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, nch, *in.W, w.Brnd, w.Trnd, in.chSelect.data(), weights);
+        NormalizeColsSelectedRowsMV(n, nch, w.Trnd, w.Trnd, sel);
+    } else {
+        PermuteRows(n, list, *in.Tobs, w.Trnd, nch);
+    }
+    if (HasDistances(type)) EucliDistMV(n, nch, w.Trnd, w.DTrnd);
+    if (IsCorrelationType(type)) {
+        v[kTE] = MCL(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
+        v[kTY] = MCL(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
+    } else if (type == 5) {
+        for (int k = 0; k < nEnv; ++k) {
+            w.pf.T[k] = PseudoF(n, w.DTrnd, st.envGroups.row(k), sel, w.lib.groups);
+            for (int j = 0; j < nch; ++j) {
+                if (in.chSelect[j] != 1) continue;
+                EucliDistMVSelectOne(n, nch, w.Trnd, w.DTrait, j + 1);
+                w.pf.traits[k][j] = PseudoF(n, w.DTrait, st.envGroups.row(k), sel, w.lib.groups);
+            }
+        }
+    }
+
+    // X and P family.
+    if (taxa) {
+        PermuteRows(nOTUs, list, *in.U, w.Urnd, in.nTypes);
+        MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, in.nTypes, *in.Wfw, w.Urnd, w.Xrnd, nullptr, weights,
+                                         in.restrictRaoWithinOpt);
+        if (phyl) {
+            PermuteRows(nOTUs, list, *in.Q, w.Qrnd, in.nTaxa);
+            MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, in.nTaxa, *in.Wfw, w.Qrnd, w.Prnd, nullptr, weights,
+                                             in.restrictRaoWithinOpt);
+        }
+    } else {
+        PermuteRows(n, list, *in.Xobs, w.Xrnd, in.nTypes);
+        if (phyl) PermuteRows(n, list, *in.Pobs, w.Prnd, in.nTaxa);
+    }
+    EucliDistMV(n, in.nTypes, w.Xrnd, w.DXrnd);
+    if (phyl && HasDistances(type)) EucliDistMV(n, in.nTaxa, w.Prnd, w.DPrnd);
+    const Matrix<double>& Tp = one ? st.T : w.Trnd;
+    const Matrix<double>& DTp = one ? st.DT : w.DTrnd;
+    const CovariateSet covTp{nch, in.chSelect.data(), &Tp};
+    double XT = 0.0, XY_R = 0.0, XE_R = 0.0, XT_R = 0.0, TE_R = 0.0, TY_R = 0.0;
+    if (IsCorrelationType(type)) {
+        v[kXE] = MCL(w.Xrnd, in.nTypes, E, nEnv, w.DXrnd, *in.DE);
+        XT = MCL(w.Xrnd, in.nTypes, Tp, nch, w.DXrnd, DTp);
+        v[kXY] = MCL(w.Xrnd, in.nTypes, Y, nOTUs, w.DXrnd, *in.DY);
+        if (type == 2) {
+            v[kXE_T] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp});
+            v[kXY_T] = PMC(w.Xrnd, in.nTypes, Y, nOTUs, {covTp});
+        } else {
+            v[kXE_T] = PartialCorrelation(v[kXE], XT, one ? obs[sTE] : v[kTE]);
+            v[kXY_T] = PartialCorrelation(v[kXY], XT, one ? obs[sTY] : v[kTY]);
+        }
+        if (phyl) {
+            const CovariateSet covT{nch, in.chSelect.data(), &st.T};
+            const CovariateSet covX{in.nTypes, nullptr, &st.X};
+            const CovariateSet covP{in.nTaxa, nullptr, &st.P};
+            v[kPE] = MCL(w.Prnd, in.nTaxa, E, nEnv, w.DPrnd, *in.DE);
+            v[kPT] = MCL(w.Prnd, in.nTaxa, st.T, nch, w.DPrnd, st.DT);
+            v[kPX] = MCL(w.Prnd, in.nTaxa, st.X, in.nTypes, w.DPrnd, st.DX);
+            if (type == 2) {
+                v[kPE_T] = PMC(w.Prnd, in.nTaxa, E, nEnv, {covT});
+                v[kPE_X] = PMC(w.Prnd, in.nTaxa, E, nEnv, {covX});
+                v[kTE_P] = PMC(w.Trnd, nch, E, nEnv, {covP});
+                v[kXE_P] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covP});
+                v[kPX_T] = PMC(w.Prnd, in.nTaxa, st.X, in.nTypes, {covT});
+                v[kXE_TP] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp, covP});
+            } else {
+                const double TP = MCL(w.Trnd, nch, st.P, in.nTaxa, w.DTrnd, st.DP);
+                const double XP = MCL(w.Xrnd, in.nTypes, st.P, in.nTaxa, w.DXrnd, st.DP);
+                v[kPE_T] = PartialCorrelation(v[kPE], v[kPT], obs[sTE]);
+                v[kPE_X] = PartialCorrelation(v[kPE], v[kPX], obs[sXE]);
+                v[kTE_P] = PartialCorrelation(v[kTE], TP, obs[sPE]);
+                v[kXE_P] = PartialCorrelation(v[kXE], XP, obs[sPE]);
+                v[kPX_T] = PartialCorrelation(v[kPX], v[kPT], obs[sXT]);
+                const double XT_P = PartialCorrelation(XT, XP, one ? obs[sPT] : TP);
+                v[kXE_TP] = PartialCorrelation(v[kXE_P], one ? obs[sTE_P] : v[kTE_P], XT_P);
+            }
+        }
+    } else if (type == 5) {
+        for (int k = 0; k < nEnv; ++k) {
+            w.pf.X[k] = PseudoF(n, w.DXrnd, st.envGroups.row(k), sel, w.lib.groups);
+            if (phyl) w.pf.P[k] = PseudoF(n, w.DPrnd, st.envGroups.row(k), sel, w.lib.groups);
+        }
+    }
+
+    // R, V and OTU-level family.
+    if (taxa) {
+        PermuteRowsAndCols(nOTUs, list, *in.Sb, w.Srnd);
+        RaoIndex_Weight_Matrix(n, nOTUs, *in.W, w.Srnd, w.raoOut.data(), false, in.sqrtDissimOpt_RaoTraits, weights,
+                               in.restrictRaoWithinOpt, st.raoByAbund, w.lib.rao);
+        for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
+        if (phyl) {
+            PermuteRowsAndCols(nOTUs, list, *in.Sf, w.SfRnd);
+            PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
+            RaoIndex_Weight_Matrix(n, nOTUs, *in.W, w.SfRnd, w.raoOut.data(), in.phylIsDissim,
+                                   in.sqrtDissimOpt_RaoPhyl, weights, in.restrictRaoWithinOpt, st.raoByAbund,
+                                   w.lib.rao);
+            for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
+        }
+        NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
+        for (int i = 0; i < n; ++i) w.Vraw[i][0] = w.nncrdRnd[0][i];
+        ResidualsOnRichness(n, w.Vraw, st.richnessCol, w.Vrnd, w.lib.regression);
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const auto from = static_cast<std::size_t>(list[i] - 1);
+            w.Rrnd[i][0] = (*in.Robs)[from];
+            if (phyl) w.RPhylRnd[i][0] = (*in.RPhylObs)[from];
+            w.Vrnd[i][0] = (*in.nncrdObs)[1][from];
+        }
+    }
+    if (HasDistances(type)) {
+        AbsValFunctionMV(n, 1, w.Rrnd, w.DRrnd);
+        AbsValFunctionMV(n, 1, w.Vrnd, w.DVrnd);
+        if (phyl) AbsValFunctionMV(n, 1, w.RPhylRnd, w.DRaoPhylRnd);
+    }
+    if (IsCorrelationType(type)) {
+        const Matrix<double>& Rp = one ? st.R : w.Rrnd;
+        const Matrix<double>& DRp = one ? st.DR : w.DRrnd;
+        v[kRE] = MCL(w.Rrnd, 1, E, nEnv, w.DRrnd, *in.DE);
+        const double XR = MCL(w.Xrnd, in.nTypes, Rp, 1, w.DXrnd, DRp);
+        const double TR = MCL(w.Trnd, nch, Rp, 1, w.DTrnd, DRp);
+        v[kRY] = MCL(w.Rrnd, 1, Y, nOTUs, w.DRrnd, *in.DY);
+        v[kVE] = MCL(w.Vrnd, 1, E, nEnv, w.DVrnd, *in.DE);
+        v[kVY] = MCL(w.Vrnd, 1, Y, nOTUs, w.DVrnd, *in.DY);
+        if (taxa) {
+            v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq, method,
+                                          mcw);
+            if (phyl)
+                v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd, false,
+                                              in.phylIsDissim, sq, method, mcw);
+        }
+        if (phyl) v[kFE] = MCL(w.RPhylRnd, 1, E, nEnv, w.DRaoPhylRnd, *in.DE);
+        if (type == 2) {
+            const CovariateSet covRp{1, nullptr, &Rp};
+            v[kXE_TR] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp, covRp});
+            v[kXY_TR] = PMC(w.Xrnd, in.nTypes, Y, nOTUs, {covTp, covRp});
+        } else if (one) {
+            XE_R = PartialCorrelation(v[kXE], XR, obs[sRE]);
+            XT_R = PartialCorrelation(XT, XR, obs[sTR]);
+            v[kXE_TR] = PartialCorrelation(XE_R, XT_R, obs[sTE_R]);
+            XY_R = PartialCorrelation(v[kXY], XR, obs[sRY]);
+            v[kXY_TR] = PartialCorrelation(XY_R, XT_R, obs[sTY_R]);
+        } else {
+            XE_R = PartialCorrelation(v[kXE], XR, v[kRE]);
+            TE_R = PartialCorrelation(v[kTE], TR, v[kRE]);
+            XT_R = PartialCorrelation(XT, XR, TR);
+            v[kXE_TR] = PartialCorrelation(XE_R, XT_R, TE_R);
+            XY_R = PartialCorrelation(v[kXY], XR, v[kRY]);
+            TY_R = PartialCorrelation(v[kTY], TR, v[kRY]);
+            v[kXY_TR] = PartialCorrelation(XY_R, XT_R, TY_R);
+        }
+        out.xt = XT;
+        out.xr = XR;
+        out.tr = TR;
+        out.xe_r = XE_R;
+        out.te_r = TE_R;
+        out.xt_r = XT_R;
+    } else if (type == 5) {
+        for (int k = 0; k < nEnv; ++k) {
+            w.pf.R[k] = PseudoF(n, w.DRrnd, st.envGroups.row(k), sel, w.lib.groups);
+            if (phyl) w.pf.RPhyl[k] = PseudoF(n, w.DRaoPhylRnd, st.envGroups.row(k), sel, w.lib.groups);
+        }
+    }
+
+    // Regression of the random community means and diversities on E.
+    if (type == 4) {
+        for (int i = 0; i < n; ++i) {
+            w.Trnd[i][nch] = w.Rrnd[i][0];
+            if (phyl) w.Trnd[i][nch + 1] = w.RPhylRnd[i][0];
+        }
+        regression(n, nch + st.nDivCols, nEnv, w.Trnd, E, w.regrCoeff, w.regrB0.data(), w.regrFitted,
+                   w.regrR2.data(), nullptr, false, nullptr, 0, false, w.lib.regression);
+    }
+}
+
+}  // namespace
+
+double Pvalue(int n, const double* values, double observed, double centre, int tail) {
+    auto upper = [&] {
+        int c = 0;
+        for (int i = 0; i < n; ++i) c += IsLargerThanOrEqual(values[i], observed, 1, false) ? 1 : 0;
+        return (1.0 + c) / (n + 1.0);
+    };
+    auto lower = [&] {
+        int c = 0;
+        for (int i = 0; i < n; ++i) c += IsLargerThanOrEqual(observed, values[i], 1, false) ? 1 : 0;
+        return (1.0 + c) / (n + 1.0);
+    };
+    switch (tail) {
+        case 1: return upper();
+        case -1: return lower();
+        case 0: return observed >= centre ? 2.0 * upper() : 2.0 * lower();
+        default:
+            std::cerr << "Undefined one- or two-sided option in function P-value!\n";
+            throw FatalError{FatalCode::Stop};
+    }
+}
+
+void GetData(int nRows, int nSample, int nCols, int* nColsOut, const Matrix<double>& source,
+             Matrix<double>& destination, const int* list, int mode) {
+    for (int i = 0; i < nRows; ++i)
+        for (int j = 0; j < nCols; ++j) destination[i][j] = 0.0;
+    if (mode != 1) {
+        for (int j = 0; j < nCols; ++j)
+            for (int i = 0; i < nSample; ++i) destination[i][j] = source[static_cast<std::size_t>(list[i] - 1)][j];
+        return;
+    }
+    int out = 0;
+    for (int j = 0; j < nCols; ++j) {
+        bool present = false;
+        for (int i = 0; i < nSample && !present; ++i) present = source[static_cast<std::size_t>(list[i] - 1)][j] != 0.0;
+        if (!present) continue;
+        for (int i = 0; i < nSample; ++i) destination[i][out] = source[static_cast<std::size_t>(list[i] - 1)][j];
+        ++out;
+    }
+    if (nColsOut) *nColsOut = out;
+}
+
+
+namespace {
+
+/// Intermediate results of one iteration, family by family, with the running counters.
+void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Workspace& w, const int* list, int it,
+                    const IterationValues& r, const Tally& t) {
+    std::ostream& f = *in.rndFile;
+    const int n = in.ncsm, nch = in.nch;
+    const bool taxa = in.optTaxaSiteShuffle == 't';
+    const bool type1 = in.opt_ro == 1;
+    const auto& v = r.v;
+    const auto& c = t.count;
+    const int listLen = taxa ? in.nOTUs : n;
+    auto Heading = [&] { f << Fmt("\n\nITERATION\t%d\n", it); };
+    auto Matrix6 = [&](int rows, int cols, const Matrix<double>& m) { PrintMatrixTab(f, rows, cols, m, 6); };
+
+    if (taxa) {
+        Heading();
+        f << "Permuted trait matrix (Brnd):\n";
+        Matrix6(in.nOTUs, nch, w.Brnd);
+        f << "\nOrder of original OTUs in permuted traits matrix Brnd:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nMatrix Trnd (%d communities by %d traits) generated after Brnd (Trnd = W x Brnd):\n", n, nch);
+    } else {
+        f << "\nOrder of original communities in permuted traits matrix Trnd:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nMatrix Trnd (%d communities by %d traits) permuted by site shuffle:\n", n, nch);
+    }
+    Matrix6(n, nch, w.Trnd);
+    if (type1) {
+        f << Fmt("\nResemblance matrix DT between %d communities:\n", n);
+        PrintUpperAsLowerHalf(f, n, w.DTrnd);
+    }
+    f << Fmt("\nIteration %d\tRandom ro(TE) =\t%g\tCummulative frequency for ro(TE)=%g\n", it, v[kTE], c[kTE]);
+
+    Heading();
+    if (taxa) {
+        f << "Permuted belonging matrix (Urnd) based on traits:\n";
+        Matrix6(in.nOTUs, in.nTypes, w.Urnd);
+        f << "\nOrder of original OTUs in permuted belongin matrix Urnd:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nMatrix Xrnd (%d communities by %d PFTs) generated after Urnd (Xrnd = W x Urnd):\n", n, in.nTypes);
+    } else {
+        f << "\nOrder of original communities in permuted matrix Xrnd:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nMatrix Xrnd (%d communities by %d PFTs) generated by site shuffle:\n", n, in.nTypes);
+    }
+    Matrix6(n, in.nTypes, w.Xrnd);
+    if (type1) {
+        f << Fmt("\nResemblance matrix DX between %d communities:\n", n);
+        PrintUpperAsLowerHalf(f, n, w.DXrnd);
+    }
+    f << Fmt("\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
+             "for ro(XE)=%g\tCummulative frequency for ro(XE.T)=%g\n",
+             it, r.xt, v[kXE], v[kXE_T], c[kXE], c[kXE_T]);
+
+    if (in.includePhylogeny) {
+        if (taxa) {
+            f << "Permuted belonging matrix (Qrnd) based on phylogeny:\n";
+            Matrix6(in.nOTUs, in.nTaxa, w.Qrnd);
+            f << "\nOrder of original OTUs in permuted belongin matrix Qrnd:\t";
+            PrintList(f, listLen, list);
+            f << Fmt("\n\nMatrix Prnd (%d communities by %d taxa) generated after Qrnd (Prnd = W x Qrnd):\n", n,
+                     in.nTaxa);
+        } else {
+            Heading();
+            f << "\nOrder of original communities in permuted matrix Prnd:\t";
+            PrintList(f, listLen, list);
+            f << Fmt("\n\nMatrix Prnd (%d communities by %d taxa) generated site shuffle:\n", n, in.nTaxa);
+        }
+        Matrix6(n, in.nTaxa, w.Prnd);
+        if (type1) {
+            f << Fmt("\nResemblance matrix DP between %d communities:\n", n);
+            PrintUpperAsLowerHalf(f, n, w.DPrnd);
+        }
+        f << Fmt("\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t%g\n"
+                 "Random ro(PT) =\t%g\t%g\nRandom ro(PX) =\t%g\t%g\nRandom ro(PX.T) =\t%g\t%g\nRandom ro(TE.P) =\t%g\t%g\n"
+                 "Random ro(XE.P) =\t%g\t%g\nRandom ro(XE.TP) =\t%g\t%g\nRandom ro(PE.T) =\t%g\t%g\n"
+                 "Random ro(PE.X) =\t%g\t%g\n",
+                 it, v[kPE], c[kPE], v[kPT], c[kPT], v[kPX], c[kPX], v[kPX_T], c[kPX_T], v[kTE_P], c[kTE_P],
+                 v[kXE_P], c[kXE_P], v[kXE_TP], c[kXE_TP], v[kPE_T], c[kPE_T], v[kPE_X], c[kPE_X]);
+    }
+
+    Heading();
+    if (taxa) {
+        f << "Permuted similarity matrix (Srnd):\n";
+        Matrix6(in.nOTUs, in.nOTUs, w.Srnd);
+        f << "\nOrder of original OTUs in permuted similarity matrix Srnd:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nRao entropy vector Rrnd (%d communities) generated after Srnd:\n", n);
+    } else {
+        f << "\nOrder of original OTUs in permuted Rao diversity vector:\t";
+        PrintList(f, listLen, list);
+        f << Fmt("\n\nRao entropy vector Rrnd (%d communities) generated by site shuffle:\n", n);
+    }
+    PrintColumnAsRow(f, n, w.Rrnd);
+    f << Fmt("\n\nNull model-based residuals of community contributions for beta diversity (NNCRD: Nearest-Neighbour "
+             "Cross-Referenced Distance based on X (target) referenced on E) after controlling for OTU richness (%d "
+             "communities):\n",
+             n);
+    PrintColumnAsRow(f, n, w.Vrnd);
+    if (type1) {
+        f << Fmt("\nResemblance matrix DR between %d communities:\n", n);
+        PrintUpperAsLowerHalf(f, n, w.DRrnd);
+        f << Fmt("\nResemblance matrix DV between %d communities:\n", n);
+        PrintUpperAsLowerHalf(f, n, w.DVrnd);
+    }
+    f << Fmt("\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
+             "Random ro(TE.R) =\t%g\tRandom ro(XT.R) =\t%g\tRandom ro(XE.TR) =\t%g\tRandom ro(RY) =\t%g\tRandom "
+             "ro(VE) =\t%g\tRandom ro(VY) =\t%g\tRandom ro(BM) =\t%g\tCummulative frequency for "
+             "ro(RE)=\t%g\tCummulative frequency for ro(XE.TR)=\t%g\tCummulative frequency for "
+             "ro(VE)=\t%g\tCummulative frequency for ro(RY)=\t%g\tCummulative frequency for "
+             "ro(VY)=\t%g\tCummulative frequency for ro(BM)=\t%g\n",
+             it, v[kRE], r.xr, r.tr, r.xe_r, r.te_r, r.xt_r, v[kXE_TR], v[kRY], v[kVE], v[kVY], v[kBM], c[kRE],
+             c[kXE_TR], c[kVE], c[kRY], c[kVY], c[kBM]);
+
+    if (in.includePhylogeny) {
+        if (taxa) {
+            f << "Permuted phylogenetic similarity matrix (Sf_rnd):\n";
+            Matrix6(in.nOTUs, in.nOTUs, w.SfRnd);
+            f << "\nOrder of original OTUs in permuted similarity matrix Sf_rnd:\t";
+            PrintList(f, listLen, list);
+            f << Fmt("\n\nRao entropy vector Rrnd (%d communities) generated after Sf_rnd:\n", n);
+        } else {
+            f << "\nOrder of original communities in permuted phylogenetic diversity vector:\t";
+            PrintList(f, listLen, list);
+            f << Fmt("\n\nRao entropy vector Rrnd (%d communities) generated by site shuffle:\n", n);
+        }
+        PrintColumnAsRow(f, n, w.RPhylRnd);
+        if (type1) {
+            f << Fmt("\nResemblance matrix DR between %d communities:\n", n);
+            PrintUpperAsLowerHalf(f, n, w.DRaoPhylRnd);
+        }
+        f << Fmt("\nIteration %d\tRandom ro(FE) =\t%g\tCummulative frequency for ro(FE)=%g\n", it, v[kFE], c[kFE]);
+    }
+}
+
+/// Median, the 0.15865 / 0.84135 and 0.025 / 0.975 quantiles of m sorted values.
+struct Summary {
+    double median = 0, q16 = 0, q84 = 0, q025 = 0, q975 = 0;
+};
+Summary Summarise(double* values, int m) {
+    gsl_sort(values, 1, static_cast<std::size_t>(m));
+    Summary s;
+    s.median = gsl_stats_median_from_sorted_data(values, 1, static_cast<std::size_t>(m));
+    s.q16 = gsl_stats_quantile_from_sorted_data(values, 1, static_cast<std::size_t>(m), 0.15865);
+    s.q84 = gsl_stats_quantile_from_sorted_data(values, 1, static_cast<std::size_t>(m), 0.84135);
+    s.q025 = gsl_stats_quantile_from_sorted_data(values, 1, static_cast<std::size_t>(m), 0.025);
+    s.q975 = gsl_stats_quantile_from_sorted_data(values, 1, static_cast<std::size_t>(m), 0.975);
+    return s;
+}
+
+void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w) {
+    const int n = in.ncsm, nOTUs = in.nOTUs;
+    const bool taxa = in.optTaxaSiteShuffle == 't';
+    if (taxa) {
+        w.Brnd = dim2D<double>(nOTUs, in.nch);
+        w.Urnd = dim2D<double>(nOTUs, in.nTypes);
+        w.Srnd = dim2D<double>(nOTUs, nOTUs);
+        if (in.includePhylogeny) {
+            w.Qrnd = dim2D<double>(nOTUs, in.nTaxa);
+            w.SfRnd = dim2D<double>(nOTUs, nOTUs);
+            w.axesRnd = dim2D<double>(nOTUs, in.nPhylAxes);
+        }
+    }
+    w.Trnd = dim2D<double>(n, in.nch + 2);
+    w.Xrnd = dim2D<double>(n, in.nTypes);
+    w.Prnd = dim2D<double>(n, in.includePhylogeny ? in.nTaxa : 0);
+    w.DTrnd = dim2D<double>(n, n);
+    w.DXrnd = dim2D<double>(n, n);
+    w.DPrnd = dim2D<double>(n, n);
+    w.DTrait = dim2D<double>(n, n);
+    w.Rrnd = dim2D<double>(n, 1);
+    w.RPhylRnd = dim2D<double>(n, 1);
+    w.Vrnd = dim2D<double>(n, 1);
+    w.Vraw = dim2D<double>(n, 1);
+    w.nncrdRnd = dim2D<double>(1, n);
+    w.DRrnd = dim2D<double>(n, n);
+    w.DVrnd = dim2D<double>(n, n);
+    w.DRaoPhylRnd = dim2D<double>(n, n);
+    w.raoOut.assign(static_cast<std::size_t>(n), 0.0);
+    const int nResp = in.nch + 1 + (in.includePhylogeny ? 1 : 0);
+    if (in.opt_ro == 4) {
+        w.regrCoeff = dim2D<double>(in.nEnv, nResp);
+        w.regrFitted = dim2D<double>(n, in.nch + 2);
+        w.regrB0.assign(static_cast<std::size_t>(nResp), 0.0);
+        w.regrR2.assign(static_cast<std::size_t>(nResp), 0.0);
+    }
+    if (in.opt_ro == 5) {
+        for (auto* v : {&w.pf.X, &w.pf.T, &w.pf.P, &w.pf.R, &w.pf.RPhyl}) v->assign(static_cast<std::size_t>(in.nEnv), 0.0);
+        w.pf.traits = dim2D<double>(in.nEnv, in.nch);
+    }
+}
+
+}  // namespace
+
+bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
+    if (in.niter < 3) return false;  // no quantiles nor effect sizes below three
+    const int n = in.ncsm, nOTUs = in.nOTUs, niter = in.niter, m = niter - 1;
+    const int type = in.opt_ro;
+    const bool taxa = in.optTaxaSiteShuffle == 't';
+    const bool phyl = in.includePhylogeny;
+
+    // Set-up.
+    if (type == 2) in.opt_MatrixCorr = 'p';
+    if (type == 3) in.opt_MatrixCorr = 'v';
+    FunctionalPhyl_Stats_Lib_Input st;
+    st.Allocate(in);
+    Workspace w;
+    SizeWorkspace(in, w);
+
+    // The list the null model permutes.
+    std::vector<int> list;
+    const bool weighted = taxa && in.optWeightedNullModel;
+    if (weighted) {
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < nOTUs; ++k)
+                if ((*in.Wfw)[i][k] > 0) list.push_back(k + 1);
+    }
+    // Fewer presences than OTUs leave the weighted draw undefined: draw unweighted.
+    const bool drawWeighted = weighted && static_cast<int>(list.size()) >= nOTUs;
+    if (!drawWeighted) {
+        list.resize(static_cast<std::size_t>(taxa ? nOTUs : n));
+        for (std::size_t i = 0; i < list.size(); ++i) list[i] = static_cast<int>(i) + 1;
+    }
+    std::vector<int> eligible(static_cast<std::size_t>(nOTUs), 0);
+    for (int i = 0; i < nOTUs; ++i)
+        for (int j = 0; j < in.nTypes && j < nOTUs && !eligible[i]; ++j)
+            if (in.weight_OTUs[j] == 1 && (*in.U)[i][j] != kMissing) eligible[i] = 1;
+
+    // The data set the statistics are computed on: the observed one, or with
+    // bootstrap a sample of its communities (the record's matrices stay as given).
+    PermTest_FunctionalPhyl_Correl_Input cur = in;
+    Matrix<double> bWfw, bW, bY, bE, bDE, bDY;
+    std::vector<int> bootList;
+    if (in.doBootstrapOpt) {
+        bWfw = *in.Wfw;
+        bW = *in.W;
+        bY = *in.Y;
+        bE = *in.E;
+        bDE = *in.DE;
+        bDY = *in.DY;
+        cur.Wfw = &bWfw;
+        cur.W = &bW;
+        cur.Y = &bY;
+        cur.E = &bE;
+        cur.DE = &bDE;
+        cur.DY = &bDY;
+        bootList.assign(static_cast<std::size_t>(n), 0);
+    }
+
+    // Observed statistics.
+    FunctionalPhyl_Stats_Lib(in, st);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < in.nch; ++j) (*in.Tobs)[i][j] = st.T[i][j];
+        for (int j = 0; j < in.nTypes; ++j) (*in.Xobs)[i][j] = st.X[i][j];
+        if (phyl && in.Pobs)
+            for (int j = 0; j < in.nTaxa; ++j) (*in.Pobs)[i][j] = st.P[i][j];
+        (*in.Robs)[i] = st.R[i][0];
+        if (phyl && in.RPhylObs) (*in.RPhylObs)[i] = st.RPhyl[i][0];
+        (*in.nncrdObs)[0][i] = st.nncrd[0][i];
+        (*in.nncrdObs)[1][i] = st.V[i][0];
+    }
+    cur.Tobs = in.Tobs;
+    Matrix<double> work = dim2D<double>(kNumTestedStats, niter + 8);
+    Matrix<double> bootWork = in.doBootstrapOpt ? dim2D<double>(kNumTestedStats, niter + 8) : Matrix<double>();
+    for (int s = 0; s < kNumTestedStats; ++s) {
+        in.obs[s] = st.stat[kTestedStatSlot[s]];
+        work[s][niter + 3] = in.obs[s];
+    }
+
+    const int nResp = in.nch + st.nDivCols;
+    Tally main, regrR2, regrCoeff, pfT, pfX, pfP, pfR, pfRPhyl, pfTraits;
+    main.Reset(kNumTestedStats);
+    if (type == 4) {
+        in.regrResults->Allocate(nResp, in.nEnv);
+        in.regrResults->obs.rSquare = st.regr.rSquare;
+        in.regrResults->obs.coeff = st.regr.coeff;
+        in.regrResults->intercept = st.regrIntercept;
+        regrR2.Reset(static_cast<std::size_t>(nResp));
+        regrCoeff.Reset(static_cast<std::size_t>(nResp) * in.nEnv);
+    }
+    if (type == 5) {
+        in.pseudoFResults->Allocate(in.nEnv, in.nch);
+        in.pseudoFResults->obs.X = st.pseudoF.X;
+        in.pseudoFResults->obs.T = st.pseudoF.T;
+        in.pseudoFResults->obs.P = st.pseudoF.P;
+        in.pseudoFResults->obs.R = st.pseudoF.R;
+        in.pseudoFResults->obs.RPhyl = st.pseudoF.RPhyl;
+        in.pseudoFResults->obs.traits = st.pseudoF.traits;
+        for (Tally* t : {&pfT, &pfX, &pfP, &pfR, &pfRPhyl}) t->Reset(static_cast<std::size_t>(in.nEnv));
+        pfTraits.Reset(static_cast<std::size_t>(in.nEnv) * in.nch);
+    }
+
+    IterationValues values;
+    char progress[64];
+    for (int it = 0; it < niter - 1; ++it) {
+        if (in.con) {
+            std::snprintf(progress, sizeof progress, "Permutation test: %d of %d", it + 1, niter);
+            HandleEventInfoWhere2(*in.con, progress);
+        }
+        if (in.doBootstrapOpt) {
+            RndListBootstrap(*in.rnd, n, bootList.data());
+            GetData(n, n, nOTUs, nullptr, *in.Wfw, bWfw, bootList.data(), 0);
+            GetData(n, n, nOTUs, nullptr, *in.W, bW, bootList.data(), 0);
+            GetData(n, n, nOTUs, nullptr, *in.Y, bY, bootList.data(), 0);
+            GetData(n, n, in.nEnv, nullptr, *in.E, bE, bootList.data(), 0);
+            PermuteRowsAndCols(n, bootList.data(), *in.DE, bDE);
+            PermuteRowsAndCols(n, bootList.data(), *in.DY, bDY);
+            // The richness belongs to the sampled communities too.
+            for (int i = 0; i < n; ++i) cur.richness[i] = in.richness[static_cast<std::size_t>(bootList[i] - 1)];
+            FunctionalPhyl_Stats_Lib(cur, st);
+            for (int s = 0; s < kNumTestedStats; ++s) bootWork[s][it] = st.stat[kTestedStatSlot[s]];
+        }
+
+        // The null-model draw, in the specified order.
+        if (taxa) {
+            if (drawWeighted)
+                RndListSpecified(*in.rnd, static_cast<int>(list.size()), list.data());
+            else if (in.optRestrictPermutNullModel == 1)
+                RndListNestedNew(*in.rnd, nOTUs, in.nestingMembershipOTUs.data(), 1, list.data());
+            else
+                RndListSelect(*in.rnd, nOTUs, list.data(), eligible.data());
+        } else if (type == 5) {
+            RndListSelect(*in.rnd, n, list.data(), in.relSelect.data());
+        } else {
+            RndListSpecified(*in.rnd, n, list.data());
+        }
+
+        EvaluateIteration(cur, st, list.data(), w, values);
+
+        // Counting against the statistics of the current data set.
+        if (type >= 1 && type <= 3) {
+            for (int s = 0; s < kNumTestedStats; ++s) {
+                if (!phyl && (s >= kBF && s <= kPE_X)) continue;
+                if (!values.drewOtuLevel && (s == kBM || s == kBF)) continue;
+                const double rnd = values.v[s];
+                const bool absolute = in.twoTailedTest && IsTwoSided(s);
+                main.Add(static_cast<std::size_t>(s), rnd,
+                         IsLargerThanOrEqual(rnd, st.stat[kTestedStatSlot[s]], 1, absolute));
+                work[s][it] = rnd;
+            }
+        } else if (type == 4) {
+            for (int r = 0; r < nResp; ++r) {
+                regrR2.Add(static_cast<std::size_t>(r), w.regrR2[r],
+                           IsLargerThanOrEqual(w.regrR2[r], st.regr.rSquare[r], 1, false));
+                for (int k = 0; k < in.nEnv; ++k)
+                    regrCoeff.Add(static_cast<std::size_t>(k) * nResp + r, w.regrCoeff[k][r],
+                                  IsLargerThanOrEqual(w.regrCoeff[k][r], st.regr.coeff[k][r], 1, true));
+            }
+        } else if (type == 5) {
+            auto Count = [&](Tally& t, const std::vector<double>& rnd, const std::vector<double>& obs) {
+                for (int k = 0; k < in.nEnv; ++k)
+                    t.Add(static_cast<std::size_t>(k), rnd[k], IsLargerThanOrEqual(rnd[k], obs[k], 1, false));
+            };
+            Count(pfT, w.pf.T, st.pseudoF.T);
+            Count(pfX, w.pf.X, st.pseudoF.X);
+            if (phyl) {
+                Count(pfP, w.pf.P, st.pseudoF.P);
+                Count(pfRPhyl, w.pf.RPhyl, st.pseudoF.RPhyl);
+            }
+            Count(pfR, w.pf.R, st.pseudoF.R);
+            for (int k = 0; k < in.nEnv; ++k)
+                for (int j = 0; j < in.nch; ++j)
+                    if (in.chSelect[j] == 1)
+                        pfTraits.Add(static_cast<std::size_t>(k) * in.nch + j, w.pf.traits[k][j],
+                                     IsLargerThanOrEqual(w.pf.traits[k][j], st.pseudoF.traits[k][j], 1, false));
+        }
+        if (in.printIntermPermResults && in.rndFile) PrintIteration(cur, w, list.data(), it, values, main);
+    }
+
+    // Summaries.
+    for (int s = 0; s < kNumTestedStats; ++s) {
+        double* row = work.row(static_cast<std::size_t>(s));
+        const Summary sm = Summarise(row, m);
+        const double o = in.obs[s];
+        work[s][niter] = sm.median;
+        work[s][niter + 1] = sm.q16;
+        work[s][niter + 2] = sm.q84;
+        work[s][niter + 4] = o >= sm.median ? (o - sm.median) / (sm.q84 - sm.median)
+                                            : (o - sm.median) / (sm.median - sm.q16);
+        work[s][niter + 5] = sm.q025;
+        work[s][niter + 6] = sm.q975;
+        work[s][niter + 7] = Pvalue(m, row, o, sm.median, kTestedStatTail[s]);
+        in.lowerLimit[s] = sm.q025;
+        in.upperLimit[s] = sm.q975;
+        if (in.doBootstrapOpt) {
+            double* boot = bootWork.row(static_cast<std::size_t>(s));
+            const Summary bs = Summarise(boot, m);
+            bootWork[s][niter] = bs.median;
+            bootWork[s][niter + 1] = bs.q16;
+            bootWork[s][niter + 2] = bs.q84;
+            bootWork[s][niter + 5] = bs.q025;
+            bootWork[s][niter + 6] = bs.q975;
+            in.lowerLimit[s] = bs.q025;
+            in.upperLimit[s] = bs.q975;
+        }
+        in.asymProb[s] = work[s][niter + 7];
+        if (in.nonParametricSES_opt) {
+            in.ses[s] = work[s][niter + 4];
+            in.expected[s] = sm.median;
+        } else {
+            in.ses[s] = MomentSES(o, main.sum[s], main.sumSq[s], niter);
+            in.expected[s] = main.sum[s] / m;
+        }
+        in.prob[s] = main.count[s] / niter;
+    }
+    if (!taxa && IsCorrelationType(type)) {
+        // The site shuffle leaves the OTU-level matrices as they are: no null
+        // distribution exists for these two statistics.
+        for (int s : {kBM, kBF}) {
+            in.prob[s] = in.ses[s] = in.expected[s] = kNaN;
+            in.lowerLimit[s] = in.upperLimit[s] = in.asymProb[s] = kNaN;
+        }
+    }
+    if (type == 4) {
+        RegressionResults& rr = *in.regrResults;
+        for (int r = 0; r < nResp; ++r) {
+            rr.prob.rSquare[r] = regrR2.count[r] / niter;
+            rr.ses.rSquare[r] = MomentSES(rr.obs.rSquare[r], regrR2.sum[r], regrR2.sumSq[r], niter);
+            rr.expected.rSquare[r] = regrR2.sum[r] / m;
+            for (int k = 0; k < in.nEnv; ++k) {
+                const std::size_t c = static_cast<std::size_t>(k) * nResp + r;
+                rr.prob.coeff[k][r] = regrCoeff.count[c] / niter;
+                rr.ses.coeff[k][r] = MomentSES(rr.obs.coeff[k][r], regrCoeff.sum[c], regrCoeff.sumSq[c], niter);
+                rr.expected.coeff[k][r] = regrCoeff.sum[c] / m;
+            }
+        }
+    }
+    if (type == 5) {
+        PseudoFResults& pr = *in.pseudoFResults;
+        auto Fill = [&](const Tally& t, const std::vector<double>& obs, std::vector<double>& prob,
+                        std::vector<double>& ses, std::vector<double>& expected) {
+            for (int k = 0; k < in.nEnv; ++k) {
+                prob[k] = t.count[k] / niter;
+                ses[k] = MomentSES(obs[k], t.sum[k], t.sumSq[k], niter);
+                expected[k] = t.sum[k] / m;
+            }
+        };
+        Fill(pfT, pr.obs.T, pr.prob.T, pr.ses.T, pr.expected.T);
+        Fill(pfX, pr.obs.X, pr.prob.X, pr.ses.X, pr.expected.X);
+        Fill(pfR, pr.obs.R, pr.prob.R, pr.ses.R, pr.expected.R);
+        if (phyl) {
+            Fill(pfP, pr.obs.P, pr.prob.P, pr.ses.P, pr.expected.P);
+            Fill(pfRPhyl, pr.obs.RPhyl, pr.prob.RPhyl, pr.ses.RPhyl, pr.expected.RPhyl);
+        }
+        for (int k = 0; k < in.nEnv; ++k)
+            for (int j = 0; j < in.nch; ++j) {
+                const std::size_t c = static_cast<std::size_t>(k) * in.nch + j;
+                pr.prob.traits[k][j] = pfTraits.count[c] / niter;
+                pr.ses.traits[k][j] = MomentSES(pr.obs.traits[k][j], pfTraits.sum[c], pfTraits.sumSq[c], niter);
+                pr.expected.traits[k][j] = pfTraits.sum[c] / m;
+            }
+    }
+    return true;
+}
+
+}  // namespace kolvar

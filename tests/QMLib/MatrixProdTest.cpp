@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+#include <gsl/gsl_rng.h>
+#include <omp.h>
+
+#include <cstring>
+#include <vector>
+
+#include "QMLib/MatrixProd.hpp"
+#include "QMLib/qmlibDim.hpp"
+
+namespace kolvar {
+namespace {
+
+const auto FromRows = Matrix<double>::FromRows;
+
+TEST(MatrixProd, PlainAndMissingValueProducts) {
+    const Matrix<double> a = FromRows({{1, 2}, {3, kMissing}});
+    const Matrix<double> b = FromRows({{1, kMissing}, {2, kMissing}});
+    Matrix<double> res(2, 2);
+    EXPECT_EQ(MatrixProdMV(2, 2, 2, 2, a, b, res), 0);
+    EXPECT_EQ(res[0][0], 5.0);
+    EXPECT_EQ(res[1][0], 3.0);        // the missing A term is skipped
+    EXPECT_EQ(res[0][1], kMissing);   // every term missing: missing, not 0
+    EXPECT_EQ(res[1][1], kMissing);
+
+    const Matrix<double> c = FromRows({{1, 2}, {3, 4}});
+    EXPECT_EQ(MatrixProd(2, 2, 2, 2, c, c, res), 0);
+    EXPECT_EQ(res[1][1], 22.0);
+    res.fill(9);
+    EXPECT_EQ(MatrixProd(2, 2, 3, 2, c, c, res), 1);  // inner sizes differ: untouched
+    EXPECT_EQ(MatrixProdMV(2, 2, 3, 2, c, c, res), 1);
+    EXPECT_EQ(MatrixProdSelectMV_Adjust_Weight(2, 2, 3, 2, c, c, res, nullptr, nullptr), 1);
+    EXPECT_EQ(res[0][0], 9.0);
+}
+
+TEST(MatrixProd, TargetUpdateMatchesRecomputedProduct) {
+    const Matrix<double> a = FromRows({{1, 2, 0.5}, {kMissing, 1, 3}});
+    Matrix<double> bOld = FromRows({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
+    Matrix<double> bNew = bOld;
+    const int target = 1;
+    for (int k = 0; k < 3; ++k) {
+        bNew[k][target] += 10 + k;
+        bNew[target][k] -= 3 * k;
+        bNew[k][k] *= 2;
+    }
+    Matrix<double> res(2, 3), want(2, 3);
+    MatrixProdMV(2, 3, 3, 3, a, bOld, res);
+    EXPECT_EQ(MatrixProdTargetMV(2, 3, 3, 3, target, bOld, a, bNew, res), 0);
+    MatrixProdMV(2, 3, 3, 3, a, bNew, want);
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(res[i][j], want[i][j], 1e-12);
+    EXPECT_EQ(MatrixProdTargetMV(2, 3, 3, 1, target, bOld, a, bNew, res), 1);  // p must exceed target
+}
+
+TEST(MatrixProd, WeightedMeansWithMissingValues) {
+    // Community (1, 2, 3) over three OTUs; trait column with the middle OTU missing.
+    const Matrix<double> w = FromRows({{1, 2, 3}, {1, kMissing, 3}, {0, 0, 0}, {1, 2, 3}});
+    const Matrix<double> b = FromRows({{1, 5, 1}, {kMissing, 7, 1}, {2, 9, 1}});
+    Matrix<double> t(4, 3);
+    const int select[3] = {1, 0, 1};
+    ASSERT_EQ(MatrixProdSelectMV_Adjust_Weight(4, 3, 3, 3, w, b, t, select, nullptr), 0);
+    // 1*1 + 3*2 = 7 over the present abundance 4 of a total 6: 7 / (4/6).
+    EXPECT_DOUBLE_EQ(t[0][0], 7.0 / (4.0 / 6.0));
+    EXPECT_EQ(t[0][1], 0.0);  // unselected
+    EXPECT_DOUBLE_EQ(t[0][2], 6.0);
+    // A missing abundance counts in neither sum.
+    EXPECT_DOUBLE_EQ(t[1][0], 7.0);
+    // An empty community stays 0 instead of 0/0.
+    EXPECT_EQ(t[2][0], 0.0);
+
+    const int weight[3] = {1, 1, 0};
+    ASSERT_EQ(MatrixProdSelectMV_Adjust_Weight(4, 3, 3, 3, w, b, t, nullptr, weight), 0);
+    EXPECT_DOUBLE_EQ(t[0][0], 1.0 / (4.0 / 6.0));
+    EXPECT_DOUBLE_EQ(t[0][1], (5.0 + 14.0) / (6.0 / 6.0));
+
+    const Matrix<double> allMissing = FromRows({{kMissing}, {kMissing}, {1}});
+    const Matrix<double> w2 = FromRows({{1, 1, kMissing}});
+    Matrix<double> t2(1, 1);
+    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 1, w2, allMissing, t2, nullptr, nullptr);
+    EXPECT_EQ(t2[0][0], kMissing);
+}
+
+TEST(MatrixProd, FuzzyWeightedCompositionWeights) {
+    // 1 community, 3 OTUs; U is 3 x 3 (columns indexed like the OTUs).
+    const Matrix<double> w = FromRows({{2, 1, 1}});
+    const Matrix<double> u = FromRows({{1, 0.5, 0.25}, {0.5, 1, kMissing}, {0.25, 0.5, 1}});
+    const int weight[3] = {1, 0, 0};
+    Matrix<double> x(1, 3);
+    // Without restriction: term (k, j) counts when OTU k or OTU j has weight 1.
+    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 3, w, u, x, nullptr, weight, false);
+    EXPECT_DOUBLE_EQ(x[0][0], 2 * 1 + 1 * 0.5 + 1 * 0.25);
+    EXPECT_DOUBLE_EQ(x[0][1], 2 * 0.5);                  // only k = 0 has a weight
+    EXPECT_DOUBLE_EQ(x[0][2], 2 * 0.25 / (3.0 / 4.0));   // OTU 2 missing in U: rescaled
+    // With restriction: only pairs of included OTUs.
+    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 3, w, u, x, nullptr, weight, true);
+    EXPECT_DOUBLE_EQ(x[0][0], 2.0);
+    EXPECT_DOUBLE_EQ(x[0][1], 0.0);
+    EXPECT_DOUBLE_EQ(x[0][2], 0.0);
+    // A missing abundance is left out of both sums; an all-zero row is not rescaled.
+    const Matrix<double> wm = FromRows({{kMissing, 1, 1}, {0, 0, 0}});
+    Matrix<double> xm(2, 3);
+    MatrixProdSelectMV_Adjust_Weight(2, 3, 3, 3, wm, u, xm, nullptr, nullptr, false);
+    EXPECT_DOUBLE_EQ(xm[0][0], 0.5 + 0.25);
+    EXPECT_DOUBLE_EQ(xm[0][1], 1.0 + 0.5);
+    EXPECT_EQ(xm[1][0], 0.0);
+}
+
+TEST(MatrixProd, OneThreadAndManyThreadsAgreeBitForBit) {
+    const int n = 301, m = 257, p = 37;
+    gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
+    Matrix<double> a(n, m), b(m, p), u(m, m);
+    std::vector<int> w(m), sel(p);
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < m; ++k) a[i][k] = gsl_rng_uniform(g) < 0.05 ? kMissing : gsl_rng_uniform(g) * 10;
+    for (int k = 0; k < m; ++k) {
+        w[k] = gsl_rng_uniform(g) < 0.8;
+        for (int j = 0; j < p; ++j) b[k][j] = gsl_rng_uniform(g) < 0.05 ? kMissing : gsl_rng_uniform(g);
+        for (int j = 0; j < m; ++j) u[k][j] = gsl_rng_uniform(g);
+    }
+    for (int j = 0; j < p; ++j) sel[j] = j % 5 != 0;
+    gsl_rng_free(g);
+
+    const int saved = omp_get_max_threads();
+    Matrix<double> r1(n, p), r4(n, p), x1(n, m), x4(n, m);
+    omp_set_num_threads(1);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, a, b, r1, sel.data(), w.data());
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, m, a, u, x1, nullptr, w.data(), true);
+    omp_set_num_threads(4);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, a, b, r4, sel.data(), w.data());
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, m, a, u, x4, nullptr, w.data(), true);
+    omp_set_num_threads(saved);
+    // The plain triple loop of the definition, term order k = 0, 1, ...
+    int mismatches = 0;
+    for (int i = 0; i < n; ++i) {
+        double total = 0;
+        for (int k = 0; k < m; ++k)
+            if (a[i][k] != kMissing) total += a[i][k];
+        for (int j = 0; j < p; ++j) {
+            double sum = 0, used = 0;
+            int terms = 0;
+            for (int k = 0; k < m; ++k)
+                if (a[i][k] != kMissing && b[k][j] != kMissing) {
+                    sum += w[k] * a[i][k] * b[k][j];
+                    used += a[i][k];
+                    ++terms;
+                }
+            const double want = sel[j] != 1 ? 0.0 : terms == 0 ? kMissing : sum / (used / total);
+            mismatches += std::memcmp(&want, &r1[i][j], sizeof want) != 0;
+        }
+    }
+    // The restricted fuzzy form spans several column blocks (m > 64).
+    for (int i = 0; i < n; ++i) {
+        double total = 0;
+        for (int k = 0; k < m; ++k)
+            if (a[i][k] != kMissing) total += a[i][k];
+        for (int j = 0; j < m; ++j) {
+            double sum = 0, used = 0;
+            int terms = 0;
+            for (int k = 0; k < m; ++k)
+                if (a[i][k] != kMissing) {
+                    sum += w[k] * w[j] * a[i][k] * u[k][j];
+                    used += a[i][k];
+                    ++terms;
+                }
+            const double want = terms == 0 ? kMissing : used > 0 ? sum / (used / total) : sum;
+            mismatches += std::memcmp(&want, &x1[i][j], sizeof want) != 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(std::memcmp(r1.row(i), r4.row(i), sizeof(double) * p), 0) << i;
+        EXPECT_EQ(std::memcmp(x1.row(i), x4.row(i), sizeof(double) * m), 0) << i;
+    }
+}
+
+TEST(MatrixProd, WholeMatrixHelpers) {
+    Matrix<double> a = FromRows({{1, kMissing, 3}, {4, 5, 6}});
+    double rows[2], cols[3];
+    RowTotalsMV(2, 3, a, rows);
+    ColTotalsMV(2, 3, a, cols);
+    EXPECT_EQ(rows[0], 4.0);
+    EXPECT_EQ(rows[1], 15.0);
+    EXPECT_EQ(cols[1], 5.0);
+    EXPECT_EQ(MatrixTotalMV(2, 3, a), 19.0);
+    EXPECT_EQ(VectorProdMV(3, a.row(0), a.row(1)), 4.0 + 18.0);
+    Matrix<double> t(3, 2);
+    TransposeMatrix(2, 3, a, t);
+    EXPECT_EQ(t[2][1], 6.0);
+    Matrix<double> sq = FromRows({{1, 2}, {3, 4}});
+    TransposeSqMatrix(2, sq);
+    EXPECT_EQ(sq[0][1], 3.0);
+    UpperToLowerMatrix(2, sq);
+    EXPECT_EQ(sq[1][0], 3.0);
+    Matrix<double> s(2, 2);
+    EXPECT_EQ(MatrixSum(2, 2, 2, 2, sq, sq, s, -1.0), 0);
+    EXPECT_EQ(s[0][1], 0.0);
+    EXPECT_EQ(MatrixSum(2, 2, 2, 3, sq, sq, s, 1.0), 1);
+    const int iv[4] = {3, -2, 9, 0};
+    EXPECT_EQ(maxVector(4, iv), 9);
+    EXPECT_EQ(minVector(4, iv), -2);
+}
+
+}  // namespace
+}  // namespace kolvar

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <gsl/gsl_rng.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "QMLib/Transform.hpp"
+#include "QMLib/qmlibDim.hpp"
+#include "stattests/MatrixCorrelation.hpp"
+#include "support/TestData.hpp"
+
+namespace kolvar {
+namespace {
+
+Matrix<double> Uniform(int n, int p, unsigned long seed) { return test::UniformMatrix(n, p, seed, 2.0, -0.5); }
+
+Matrix<double> Euclid(const Matrix<double>& x) { return test::EuclideanDistances(x); }
+
+double Pearson(const std::vector<double>& x, const std::vector<double>& y) {
+    const double n = static_cast<double>(x.size());
+    double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        mx += x[i] / n;
+        my += y[i] / n;
+    }
+    double sxx = 0, syy = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sxx += (x[i] - mx) * (x[i] - mx);
+        syy += (y[i] - my) * (y[i] - my);
+        sxy += (x[i] - mx) * (y[i] - my);
+    }
+    return sxy / std::sqrt(sxx * syy);
+}
+
+TEST(MatrixCorrelation, MantelAndRd) {
+    const int n = 7;
+    const Matrix<double> a = Uniform(n, 3, 11), b = Uniform(n, 2, 12);
+    const Matrix<double> da = Euclid(a), db = Euclid(b);
+    EXPECT_NEAR(MatrixCorr(n, da, da), 1.0, 1e-12);
+    EXPECT_NEAR(RdMatrixCorr(n, da, da, false), 1.0, 1e-12);
+    EXPECT_NEAR(RdMatrixCorr(n, da, da, true), 1.0, 1e-12);
+
+    // Mantel: the strict upper triangle only, missing pairs left out entirely.
+    Matrix<double> dm = db;
+    dm[1][4] = kMissing;
+    dm[5][2] = 1234;  // lower triangle: never read
+    std::vector<double> x, y;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j)
+            if (!(i == 1 && j == 4)) {
+                x.push_back(da[i][j]);
+                y.push_back(db[i][j]);
+            }
+    EXPECT_NEAR(MatrixCorr(n, da, dm), Pearson(x, y), 1e-12);
+    EXPECT_EQ(MatrixCorr(1, da, db), 0.0);
+    Matrix<double> flat(n, n);
+    EXPECT_EQ(MatrixCorr(n, da, flat), 0.0);
+    EXPECT_EQ(RdMatrixCorr(n, da, flat, true), 0.0);
+
+    // Rd of squared Euclidean distances is the RV coefficient of the data...
+    EXPECT_NEAR(RdMatrixCorr(n, da, db, true), RVcoeff(n, 3, 2, a, b), 1e-12);
+    // ...and the uncentred cosine of the two Gower-centred matrices.
+    Matrix<double> ga(n, n), gb(n, n);
+    GowerMatrixCentering(n, da, ga, true);
+    GowerMatrixCentering(n, db, gb, true);
+    const double cosine = vecProd(n, ga, gb) / std::sqrt(vecProd(n, ga, ga) * vecProd(n, gb, gb));
+    EXPECT_NEAR(RdMatrixCorr(n, da, db, true), cosine, 1e-12);
+}
+
+TEST(MatrixCorrelation, RVAndProcrustes) {
+    const int n = 9;
+    const Matrix<double> a = Uniform(n, 3, 21);
+    EXPECT_NEAR(RVcoeff(n, 3, 3, a, a), 1.0, 1e-12);
+    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, a), 1.0, 1e-12);
+
+    // The definition with explicit cross-product matrices, to the bit.
+    const Matrix<double> b = Uniform(n, 2, 22);
+    Matrix<double> ac(n, 3), bc(n, 2), sm(n, n), tm(n, n);
+    CenterColsMV(n, 3, a, ac);
+    CenterColsMV(n, 2, b, bc);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            for (int k = 0; k < 3; ++k) sm[i][j] += ac[i][k] * ac[j][k];
+            for (int k = 0; k < 2; ++k) tm[i][j] += bc[i][k] * bc[j][k];
+        }
+    EXPECT_EQ(RVcoeff(n, 3, 2, a, b), vecProd(n, sm, tm) / std::sqrt(vecProd(n, sm, sm) * vecProd(n, tm, tm)));
+
+    // A rotated, shifted and scaled copy agrees perfectly.
+    const double c = std::cos(0.7), s = std::sin(0.7);
+    const double rot[3][3] = {{c, -s, 0}, {s * 0.6, c * 0.6, 0.8}, {-s * 0.8, -c * 0.8, 0.6}};
+    Matrix<double> r(n, 3), rPadded(n, 4);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < 3; ++j) {
+            for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * rot[k][j];
+            r[i][j] = 3 * r[i][j] + 5;
+            rPadded[i][j] = r[i][j];
+        }
+    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, r), 1.0, 1e-12);
+    EXPECT_NEAR(RVcoeff(n, 3, 3, a, r), 1.0, 1e-12);
+    // Different column counts: the narrower matrix is padded (either order).
+    EXPECT_NEAR(ProcrustesCoeff(n, 3, 4, a, rPadded), 1.0, 1e-12);
+    EXPECT_NEAR(ProcrustesCoeff(n, 4, 3, rPadded, a), 1.0, 1e-12);
+
+    // One column each: Procrustes is |r|, RV is r squared.
+    Matrix<double> u(n, 1), v(n, 1);
+    std::vector<double> x(n), y(n);
+    for (int i = 0; i < n; ++i) {
+        x[i] = u[i][0] = a[i][0];
+        y[i] = v[i][0] = -a[i][1] + 0.5 * a[i][0];
+    }
+    const double rho = Pearson(x, y);
+    EXPECT_NEAR(ProcrustesCoeff(n, 1, 1, u, v), std::fabs(rho), 1e-12);
+    EXPECT_NEAR(RVcoeff(n, 1, 1, u, v), rho * rho, 1e-12);
+    Matrix<double> constant(n, 1);
+    EXPECT_EQ(RVcoeff(n, 1, 1, u, constant), 0.0);  // no variance: defined as 0
+}
+
+TEST(MatrixCorrelation, DispatchAndSimilarityForm) {
+    const int n = 6;
+    const Matrix<double> a = Uniform(n, 2, 31), b = Uniform(n, 3, 32);
+    const Matrix<double> da = Euclid(a), db = Euclid(b);
+    MatrixCorrWork work;
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, false, 'm', work), MatrixCorr(n, da, db));
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, 'r', work), RdMatrixCorr(n, da, db, true));
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, 'v', work), RVcoeff(n, 2, 3, a, b));
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, 'p', work), ProcrustesCoeff(n, 2, 3, a, b));
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, 'x', work), 0.0);
+    // The squaring flag reaches the Rd form only.
+    EXPECT_EQ(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, 'm', work), MatrixCorr(n, da, db));
+
+    // Similarity form: only the input flagged as a similarity becomes 1 - s.
+    Matrix<double> sb(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) sb[i][j] = 1 - db[i][j];
+    sb[0][3] = kMissing;
+    Matrix<double> dbm = db;
+    dbm[0][3] = kMissing;  // a missing similarity stays missing
+    EXPECT_NEAR(MatrixCorrelationLib(n, 2, 3, a, b, da, sb, true, false, false, 'm', work),
+                MatrixCorr(n, da, dbm), 1e-15);
+    EXPECT_NEAR(MatrixCorrelationLib(n, 2, 3, a, b, da, db, true, true, false, 'm', work),
+                MatrixCorr(n, da, db), 1e-15);
+}
+
+TEST(MatrixCorrelation, ScalarPartialCorrelation) {
+    EXPECT_DOUBLE_EQ(PartialCorrelation(0.5, 0.3, 0.4), (0.5 - 0.12) / (std::sqrt(1 - 0.09) * std::sqrt(1 - 0.16)));
+    EXPECT_EQ(PartialCorrelation(0.5, 1.0, 0.4), 0.0);
+    EXPECT_EQ(PartialCorrelation(0.5, 0.9999999995, 0.4), 0.0);
+    EXPECT_EQ(PartialCorrelation(0.5, 0.4, 1.0), 0.0);
+    EXPECT_EQ(PartialCorrelation(0.5, -1.0, 0.4), 0.0);  // would divide by zero
+    EXPECT_NE(PartialCorrelation(0.5, 0.999999, 0.4), 0.0);
+}
+
+TEST(MatrixCorrelation, PartialMatrixCorrelationAndComponentRegression) {
+    const int n = 12;
+    const Matrix<double> k = Uniform(n, 3, 41), noise = Uniform(n, 2, 42);
+    // Y lies in the span of the covariates: removed entirely when every component is used.
+    Matrix<double> y(n, 2);
+    for (int i = 0; i < n; ++i) {
+        y[i][0] = 2 * k[i][0] - k[i][1] + 1;
+        y[i][1] = k[i][2] + 0.5 * k[i][0];
+    }
+    Matrix<double> res(n, 2);
+    PCA_Regression_ResidualsSelect(n, 2, 3, y, k, res, nullptr, 2, 1.0);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < 2; ++j) EXPECT_NEAR(res[i][j], 0.0, 1e-12);
+    // (12 - 2) / 5 = 2 components at most: part of Y remains.
+    PCA_Regression_ResidualsSelect(n, 2, 3, y, k, res, nullptr, 2, 5.0);
+    double ss = 0;
+    for (int i = 0; i < n; ++i) ss += res[i][0] * res[i][0] + res[i][1] * res[i][1];
+    EXPECT_GT(ss, 1e-3);
+    // The selection keeps only the chosen covariate columns.
+    const int sel[3] = {1, 1, 0};
+    Matrix<double> resSel(n, 2), k2(n, 2);
+    for (int i = 0; i < n; ++i) {
+        k2[i][0] = k[i][0];
+        k2[i][1] = k[i][1];
+    }
+    PCA_Regression_ResidualsSelect(n, 2, 3, y, k, resSel, sel, 2, 1.0);
+    PCA_Regression_ResidualsSelect(n, 2, 2, y, k2, res, nullptr, 2, 1.0);
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(resSel[i][1], res[i][1], 1e-12);
+    EXPECT_GT(std::fabs(resSel[0][1]), 1e-6);
+    // An unknown mode uses no component: the centred responses.
+    PCA_Regression_ResidualsSelect(n, 2, 3, y, k, res, nullptr, 7, 1.0);
+    double mean = 0;
+    for (int i = 0; i < n; ++i) mean += y[i][0] / n;
+    EXPECT_NEAR(res[3][0], y[3][0] - mean, 1e-12);
+
+    // Covariates split over two sets give the same as one set holding them all.
+    Matrix<double> a(n, 2), b(n, 2);
+    for (int i = 0; i < n; ++i) {
+        a[i][0] = y[i][0] + noise[i][0];
+        a[i][1] = noise[i][1];
+        b[i][0] = y[i][1] - noise[i][0];
+        b[i][1] = noise[i][1] * noise[i][0];
+    }
+    const Matrix<double> first = k2;
+    Matrix<double> second(n, 1);
+    for (int i = 0; i < n; ++i) second[i][0] = k[i][2];
+    const std::array<CovariateSet, 1> oneSet{CovariateSet{3, nullptr, &k}};
+    const std::array<CovariateSet, 2> twoSets{CovariateSet{2, nullptr, &first}, CovariateSet{1, nullptr, &second}};
+    MatrixCorrWork work;
+    const double rv = PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 3, oneSet, work);
+    EXPECT_EQ(PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 3, twoSets, work), rv);
+    const double pr = PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 2, oneSet, work);
+    EXPECT_GT(pr, 0.0);
+    EXPECT_LE(pr, 1.0 + 1e-12);
+    EXPECT_EQ(PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 1, oneSet, work), 0.0);
+    EXPECT_NEAR(PartialMatrixCorrelation(2.0, n, 2, 2, a, a, 3, oneSet, work), 1.0, 1e-12);
+    // Reusing the work space changes nothing.
+    EXPECT_EQ(PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 3, oneSet), rv);
+}
+
+TEST(MatrixCorrelation, MatrixInverse) {
+    Matrix<double> a(2, 2), inv(2, 2);
+    a[0][0] = 4;
+    a[0][1] = 7;
+    a[1][0] = 2;
+    a[1][1] = 6;
+    EXPECT_EQ(MatrixInverse(2, 2, a, inv), 1);
+    EXPECT_NEAR(inv[0][0], 0.6, 1e-15);
+    EXPECT_NEAR(inv[0][1], -0.7, 1e-15);
+    EXPECT_NEAR(inv[1][0], -0.2, 1e-15);
+    EXPECT_NEAR(inv[1][1], 0.4, 1e-15);
+    Matrix<double> singular(2, 2), out(2, 2);
+    singular.fill(1);
+    out.fill(3);
+    EXPECT_EQ(MatrixInverse(2, 2, singular, out), 0);
+    EXPECT_EQ(out[1][1], 3.0);
+}
+
+}  // namespace
+}  // namespace kolvar

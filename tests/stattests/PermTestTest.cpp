@@ -1,0 +1,391 @@
+// The statistics of one data set and the permutation test built on them,
+// checked against direct computations on small made-up communities.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "QMLib/qmlibDim.hpp"
+#include "stattests/FunctionalStats.hpp"
+#include "stattests/PermTest.hpp"
+#include "stattests/Random.hpp"
+#include "support/TestData.hpp"
+
+namespace kolvar {
+namespace {
+
+// Pearson correlation of the strict upper triangles, written out directly.
+double MantelOf(const Matrix<double>& a, const Matrix<double>& b) {
+    const std::size_t n = a.rows();
+    double ma = 0, mb = 0, m = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j) ma += a[i][j], mb += b[i][j], m += 1;
+    ma /= m, mb /= m;
+    double sab = 0, saa = 0, sbb = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j) {
+            sab += (a[i][j] - ma) * (b[i][j] - mb);
+            saa += (a[i][j] - ma) * (a[i][j] - ma);
+            sbb += (b[i][j] - mb) * (b[i][j] - mb);
+        }
+    return sab / std::sqrt(saa * sbb);
+}
+
+Matrix<double> Distances(const Matrix<double>& x, std::size_t cols) { return test::EuclideanDistances(x, cols); }
+
+/// A small community data set with every matrix the test reads; communities
+/// ordered along one gradient.
+struct Community {
+    int n, nOTUs = 4, nch = 2, nEnv = 1;
+    Matrix<double> W, B, U, Sb, E, DE, DY, Y, M, Q, Sf, axes;
+    Matrix<double> Tobs, Xobs, Pobs, nncrdObs;
+    std::vector<double> Robs, RPhylObs;
+    PermTest_FunctionalPhyl_Correl_Input in;
+    Random rnd;
+
+    explicit Community(int communities = 6) : n(communities) {
+        W = Matrix<double>(n, nOTUs);
+        const double raw[6][4] = {{3, 1, 0, 0}, {2, 2, 1, 0}, {1, 2, 2, 0}, {0, 1, 3, 1},
+                                  {0, 0, 2, 3}, {0, 1, 0, 4}};
+        for (int i = 0; i < n; ++i) {
+            double tot = 0;
+            for (int k = 0; k < nOTUs; ++k) tot += raw[i % 6][k] + (i / 6) * (k + 1);
+            for (int k = 0; k < nOTUs; ++k) W[i][k] = (raw[i % 6][k] + (i / 6) * (k + 1)) / tot;
+        }
+        B = Matrix<double>(nOTUs, nch);
+        const double traits[4][2] = {{1.0, 10}, {2.5, 7}, {4.0, 6.5}, {7.0, 1}};
+        for (int k = 0; k < nOTUs; ++k)
+            for (int j = 0; j < nch; ++j) B[k][j] = traits[k][j];
+        U = Matrix<double>(nOTUs, nOTUs);  // crisp: each OTU its own type
+        for (int k = 0; k < nOTUs; ++k) U[k][k] = 1.0;
+        Sb = Matrix<double>(nOTUs, nOTUs);
+        for (int k = 0; k < nOTUs; ++k)
+            for (int l = 0; l < nOTUs; ++l) Sb[k][l] = 1.0 - std::fabs(B[k][0] - B[l][0]) / 6.0;
+        E = Matrix<double>(n, nEnv);
+        for (int i = 0; i < n; ++i) E[i][0] = std::pow(1.7, i) + 0.3 * i;  // generic, increasing
+        DE = Distances(E, 1);
+        Y = W;
+        DY = Distances(Y, nOTUs);
+        M = Matrix<double>(nOTUs, nOTUs);
+        for (int k = 0; k < nOTUs; ++k)
+            for (int l = 0; l < nOTUs; ++l) M[k][l] = k == l ? 1.0 : 0.5 / (1 + std::abs(k - l));
+        Q = Matrix<double>(nOTUs, 2);
+        Q[0][0] = Q[1][0] = Q[2][1] = Q[3][1] = 1.0;
+        Sf = Matrix<double>(nOTUs, nOTUs);
+        for (int k = 0; k < nOTUs; ++k)
+            for (int l = 0; l < nOTUs; ++l) Sf[k][l] = (k < 2) == (l < 2) ? 0.5 : 1.0;
+        for (int k = 0; k < nOTUs; ++k) Sf[k][k] = 0.0;
+        axes = Matrix<double>(nOTUs, 1);
+        for (int k = 0; k < nOTUs; ++k) axes[k][0] = k < 2 ? -0.5 : 0.5;
+        Tobs = Matrix<double>(n, nch);
+        Xobs = Matrix<double>(n, nOTUs);
+        Pobs = Matrix<double>(n, 2);
+        nncrdObs = Matrix<double>(2, n);
+        Robs.assign(n, 0.0);
+        RPhylObs.assign(n, 0.0);
+
+        in.niter = 99;
+        in.nch = nch;
+        in.chSelect = {1, 1};
+        in.nOTUs = nOTUs;
+        in.nTypes = nOTUs;
+        in.nTaxa = 2;
+        in.nEnv = nEnv;
+        in.ncsm = n;
+        in.relSelect.assign(n, 1);
+        in.nPhylAxes = 1;
+        in.B = &B;
+        in.Sb = &Sb;
+        in.phylAxes = &axes;
+        in.Sf = &Sf;
+        in.E = &E;
+        in.U = &U;
+        in.Q = &Q;
+        in.DE = &DE;
+        in.DY = &DY;
+        in.Wfw = &W;
+        in.W = &W;
+        in.Y = &Y;
+        in.M = &M;
+        in.Tobs = &Tobs;
+        in.Xobs = &Xobs;
+        in.Pobs = &Pobs;
+        in.Robs = &Robs;
+        in.RPhylObs = &RPhylObs;
+        in.nncrdObs = &nncrdObs;
+        for (int i = 0; i < n; ++i) {
+            int r = 0;
+            for (int k = 0; k < nOTUs; ++k) r += W[i][k] > 0;
+            in.richness.push_back(r);
+        }
+        in.weight_OTUs.assign(nOTUs, 1);
+        in.nestingMembershipOTUs = {1, 1, 2, 2};
+        in.rnd = &rnd;
+        InitRndNumberGenerator(rnd, 12345);
+    }
+};
+
+TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
+    Community c;
+    FunctionalPhyl_Stats_Lib_Input st;
+    st.Allocate(c.in);
+    FunctionalPhyl_Stats_Lib(c.in, st);
+
+    // T: community-weighted means (rows of W sum to 1), then columns of unit length.
+    Matrix<double> T(c.n, c.nch);
+    for (int j = 0; j < c.nch; ++j) {
+        double ss = 0;
+        for (int i = 0; i < c.n; ++i) {
+            for (int k = 0; k < c.nOTUs; ++k) T[i][j] += c.W[i][k] * c.B[k][j];
+            ss += T[i][j] * T[i][j];
+        }
+        for (int i = 0; i < c.n; ++i) T[i][j] /= std::sqrt(ss);
+    }
+    for (int i = 0; i < c.n; ++i)
+        for (int j = 0; j < c.nch; ++j) EXPECT_NEAR(st.T[i][j], T[i][j], 1e-12);
+    // X = W U is W itself with crisp species types.
+    for (int i = 0; i < c.n; ++i)
+        for (int k = 0; k < c.nOTUs; ++k) EXPECT_NEAR(st.X[i][k], c.W[i][k], 1e-12);
+    // Rao entropy with square-rooted trait dissimilarities.
+    for (int i = 0; i < c.n; ++i) {
+        double r = 0;
+        for (int k = 0; k < c.nOTUs; ++k)
+            for (int l = k + 1; l < c.nOTUs; ++l) r += 2 * std::sqrt(1 - c.Sb[k][l]) * c.W[i][k] * c.W[i][l];
+        EXPECT_NEAR(st.R[i][0], r, 1e-12);
+    }
+    // Mantel correlations of the distances.
+    EXPECT_NEAR(st.stat[sTE], MantelOf(Distances(T, c.nch), c.DE), 1e-12);
+    EXPECT_NEAR(st.stat[sXE], MantelOf(Distances(c.W, c.nOTUs), c.DE), 1e-12);
+    EXPECT_NEAR(st.stat[sXT], MantelOf(Distances(c.W, c.nOTUs), Distances(T, c.nch)), 1e-12);
+    const double xe = st.stat[sXE], xt = st.stat[sXT], te = st.stat[sTE];
+    EXPECT_NEAR(st.stat[sXE_T], (xe - xt * te) / std::sqrt((1 - xt * xt) * (1 - te * te)), 1e-12);
+    // Without the phylogeny its slots stay untouched.
+    for (int s = sBF; s <= sXT_P; ++s)
+        if (s != sBM) {
+            EXPECT_EQ(st.stat[s], 0.0) << s;
+        }
+    // The beta-diversity residuals are uncorrelated with richness.
+    double mr = 0, mv = 0;
+    for (int i = 0; i < c.n; ++i) mr += c.in.richness[i], mv += st.V[i][0];
+    mr /= c.n, mv /= c.n;
+    double cross = 0;
+    for (int i = 0; i < c.n; ++i) cross += (c.in.richness[i] - mr) * (st.V[i][0] - mv);
+    EXPECT_NEAR(cross, 0.0, 1e-12);
+    EXPECT_NEAR(mv, 0.0, 1e-12);
+}
+
+TEST(FunctionalStats, MissingTraitsAndStatisticTypes) {
+    Community c;
+    for (int k = 0; k < c.nOTUs; ++k) c.B[k][1] = kMissing;  // every OTU misses trait 2
+    c.in.opt_ro = 4;
+    RegressionResults regr;
+    c.in.regrResults = &regr;
+    FunctionalPhyl_Stats_Lib_Input st;
+    st.Allocate(c.in);
+    FunctionalPhyl_Stats_Lib(c.in, st);
+    for (int i = 0; i < c.n; ++i) EXPECT_EQ(st.T[i][1], kMissing);
+    for (int s = 0; s < kNumStatSlots; ++s) EXPECT_EQ(st.stat[s], 0.0) << "type 4 writes no correlation, slot " << s;
+    // Rao entropy in the spare column is one of the regression responses.
+    EXPECT_GE(st.regr.rSquare[2], 0.0);
+    EXPECT_LE(st.regr.rSquare[2], 1.0);
+    EXPECT_EQ(st.T[0][2], st.R[0][0]);
+}
+
+TEST(FunctionalStats, ProcrustesSkipsScalarPartials) {
+    Community c;
+    c.in.opt_ro = 2;
+    c.in.opt_MatrixCorr = 'p';
+    c.in.includePhylogeny = true;
+    FunctionalPhyl_Stats_Lib_Input st;
+    st.Allocate(c.in);
+    for (int s : {sXE_R, sTE_R, sXT_R, sXY_R, sTY_R, sXT_P}) st.stat[s] = 42.0;
+    FunctionalPhyl_Stats_Lib(c.in, st);
+    for (int s : {sXE_R, sTE_R, sXT_R, sXY_R, sTY_R, sXT_P}) EXPECT_EQ(st.stat[s], 42.0) << s;
+    EXPECT_GT(st.stat[sXE], 0.0);
+    EXPECT_LE(st.stat[sXE], 1.0 + 1e-12);
+    EXPECT_NE(st.stat[sPE], 0.0);
+}
+
+TEST(PermTest, PvalueTails) {
+    const double v[] = {0.1, 0.2, 0.3, 0.4, 0.5};
+    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.45, 0.3, 1), 2.0 / 6.0);
+    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.45, 0.3, -1), 5.0 / 6.0);
+    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.3, 0.3, 0), 2.0 * 4.0 / 6.0);  // observed at the median
+    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.1, 0.3, 0), 2.0 * 2.0 / 6.0);
+    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.3 + 1e-12, 0.3, 1), 4.0 / 6.0);  // equal within rounding counts
+}
+
+TEST(PermTest, GetDataCopiesOrPacksSampledRows) {
+    Matrix<double> src(3, 3), dst(3, 3);
+    src[0][0] = 1, src[1][1] = 2, src[2][2] = 3;
+    const int list[] = {3, 3, 1};
+    int cols = -1;
+    GetData(3, 3, 3, &cols, src, dst, list, 0);
+    EXPECT_EQ(cols, -1);
+    EXPECT_EQ(dst[0][2], 3.0);
+    EXPECT_EQ(dst[2][0], 1.0);
+    EXPECT_EQ(dst[1][1], 0.0);
+    GetData(3, 3, 3, &cols, src, dst, list, 1);
+    EXPECT_EQ(cols, 2);  // column 2 is zero in the sample
+    EXPECT_EQ(dst[0][1], 3.0);
+    EXPECT_EQ(dst[2][0], 1.0);
+}
+
+TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
+    Community c(10);
+    // T equals E up to scale: ro(TE) is 1 and no reordering of ten generic
+    // values but the identity gives the same distances.
+    for (int i = 0; i < c.n; ++i) c.E[i][0] = 0.0;
+    FunctionalPhyl_Stats_Lib_Input probe;
+    probe.Allocate(c.in);
+    FunctionalPhyl_Stats_Lib(c.in, probe);
+    for (int i = 0; i < c.n; ++i) c.E[i][0] = probe.T[i][0];
+    c.nch = 1;
+    c.in.nch = 1;
+    c.in.chSelect = {1};
+    c.DE = Distances(c.E, 1);
+    c.in.optTaxaSiteShuffle = 's';
+    c.in.niter = 1000;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
+    EXPECT_NEAR(c.in.obs[kTE], 1.0, 1e-12);
+    EXPECT_DOUBLE_EQ(c.in.prob[kTE], 1.0 / 1000.0);
+    EXPECT_LT(c.in.upperLimit[kTE], 1.0);
+    EXPECT_DOUBLE_EQ(c.in.asymProb[kTE], 1.0 / 1000.0);
+    EXPECT_TRUE(std::isnan(c.in.prob[kBM]));  // no null distribution under the site shuffle
+}
+
+std::map<std::string, double> RunAndCollect(Community& c) {
+    PermTest_FunctionalPhyl_Correl(c.in);
+    std::map<std::string, double> r;
+    for (int s = 0; s < kNumTestedStats; ++s) {
+        r["obs" + std::to_string(s)] = c.in.obs[s];
+        r["prob" + std::to_string(s)] = c.in.prob[s];
+        r["ses" + std::to_string(s)] = c.in.ses[s];
+        r["ll" + std::to_string(s)] = c.in.lowerLimit[s];
+    }
+    return r;
+}
+
+TEST(PermTest, SameSeedSameResultsAnyThreadCount) {
+    for (int type : {1, 2, 3}) {
+        Community a, b;
+        for (Community* c : {&a, &b}) {
+            c->in.opt_ro = type;
+            c->in.includePhylogeny = true;
+            c->in.doBootstrapOpt = type == 1;
+        }
+        omp_set_num_threads(1);
+        const auto ra = RunAndCollect(a);
+        omp_set_num_threads(2);
+        const auto rb = RunAndCollect(b);
+        for (const auto& [k, v] : ra) {
+            if (std::isnan(v))
+                EXPECT_TRUE(std::isnan(rb.at(k))) << k;
+            else
+                EXPECT_EQ(v, rb.at(k)) << "type " << type << " " << k;
+        }
+        // Probabilities are counts over niter, the observed value counting once.
+        for (int s = 0; s < kNumTestedStats; ++s) {
+            EXPECT_GE(a.in.prob[s], 1.0 / 99.0);
+            EXPECT_NEAR(a.in.prob[s] * 99.0, std::round(a.in.prob[s] * 99.0), 1e-9);
+        }
+    }
+}
+
+std::vector<std::vector<int>> ListsAfter(const std::string& text, const std::string& heading) {
+    std::vector<std::vector<int>> lists;
+    std::size_t pos = 0;
+    while ((pos = text.find(heading, pos)) != std::string::npos) {
+        pos += heading.size();
+        std::istringstream line(text.substr(pos, text.find('\n', pos) - pos));
+        std::vector<int> l;
+        for (int v; line >> v;) l.push_back(v);
+        lists.push_back(l);
+    }
+    return lists;
+}
+
+TEST(PermTest, SiteShuffleOfPseudoFKeepsUnselectedCommunities) {
+    Community c;
+    c.in.opt_ro = 5;
+    c.in.optTaxaSiteShuffle = 's';
+    c.in.relSelect = {1, 0, 1, 1, 0, 1};
+    for (int i = 0; i < c.n; ++i) c.E[i][0] = i < 3 ? 1 : 2;
+    PseudoFResults pf;
+    c.in.pseudoFResults = &pf;
+    std::ostringstream rnd;
+    c.in.rndFile = &rnd;
+    c.in.printIntermPermResults = true;
+    c.in.niter = 20;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
+    const auto lists = ListsAfter(rnd.str(), "Order of original communities in permuted traits matrix Trnd:\t");
+    ASSERT_EQ(lists.size(), 19u);
+    bool moved = false;
+    for (const auto& l : lists) {
+        ASSERT_EQ(l.size(), 6u);
+        EXPECT_EQ(l[1], 2);
+        EXPECT_EQ(l[4], 5);
+        moved = moved || l[0] != 1;
+    }
+    EXPECT_TRUE(moved);
+    EXPECT_GT(pf.obs.T[0], 0.0);
+    EXPECT_GE(pf.prob.T[0], 1.0 / 20.0);
+    EXPECT_LE(pf.prob.T[0], 1.0);
+}
+
+TEST(PermTest, WeightedTaxaShuffleDrawsFrequentOtusMoreOften) {
+    Community c;
+    // OTU 4 occurs in every community, OTU 1 in one only.
+    for (int i = 0; i < c.n; ++i) {
+        c.W[i][0] = i == 0 ? 0.25 : 0.0;
+        c.W[i][3] = 0.25;
+        c.W[i][1] = c.W[i][2] = (i % 2) ? 0.25 : 0.0;
+    }
+    c.in.optWeightedNullModel = true;
+    c.in.niter = 400;
+    std::ostringstream rnd;
+    c.in.rndFile = &rnd;
+    c.in.printIntermPermResults = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
+    const auto lists = ListsAfter(rnd.str(), "Order of original OTUs in permuted traits matrix Brnd:\t");
+    ASSERT_EQ(lists.size(), 399u);
+    std::map<int, int> counts;
+    bool repeated = false;
+    for (const auto& l : lists) {
+        ASSERT_EQ(l.size(), 4u);
+        std::map<int, int> once;
+        for (int v : l) ++counts[v], ++once[v];
+        for (const auto& [otu, k] : once) repeated = repeated || k > 1;
+    }
+    EXPECT_TRUE(repeated);  // the same OTU may fill several rows
+    EXPECT_GT(counts[4], 3 * counts[1]);
+}
+
+TEST(PermTest, OneMatrixPartialsUseObservedCovariate) {
+    // With only the first matrix permuted, ro(XE.T) of every iteration uses
+    // the observed ro(TE): recompute it from the printed random values.
+    Community c;
+    c.in.oneMatrixPermPartialCorr = true;
+    c.in.niter = 10;
+    std::ostringstream rnd;
+    c.in.rndFile = &rnd;
+    c.in.printIntermPermResults = true;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
+    FunctionalPhyl_Stats_Lib_Input st;
+    st.Allocate(c.in);
+    FunctionalPhyl_Stats_Lib(c.in, st);
+    const std::regex line(R"(Random ro\(XT\) =\t(\S+)\tRandom ro\(XE\) =\t(\S+)\tRandom ro\(XE\.T\) =\t(\S+))");
+    const std::string text = rnd.str();
+    int checked = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, ++checked) {
+        const double xt = std::stod((*it)[1]), xe = std::stod((*it)[2]), xeT = std::stod((*it)[3]);
+        EXPECT_NEAR(xeT, PartialCorrelation(xe, xt, st.stat[sTE]), 1e-5);
+    }
+    EXPECT_EQ(checked, 9);
+}
+
+}  // namespace
+}  // namespace kolvar

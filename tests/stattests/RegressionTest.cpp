@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+#include <gsl/gsl_rng.h>
+
+#include <cmath>
+#include <vector>
+
+#include "QMLib/Fatal.hpp"
+#include "stattests/Regression.hpp"
+#include "support/TestData.hpp"
+
+namespace kolvar {
+namespace {
+
+Matrix<double> Random(int n, int p, unsigned long seed) { return test::UniformMatrix(n, p, seed, 4.0, -1.0); }
+
+TEST(Regression, ExactLinearRelationIsRecovered) {
+    const int n = 6;
+    Matrix<double> x(n, 2), y(n, 2);
+    const double x1[n] = {1, 2, 4, 3, 7, 5}, x2[n] = {0, 1, 1, 5, 2, 3};
+    for (int i = 0; i < n; ++i) {
+        x[i][0] = x1[i];
+        x[i][1] = x2[i];
+        y[i][0] = 2 + 3 * x1[i] - x2[i];
+        y[i][1] = -1 + 0.5 * x2[i];
+    }
+    Matrix<double> b(2, 2), yhat(n, 2);
+    double b0[2], r2[2], ssy[2];
+    EXPECT_EQ(regression(n, 2, 2, y, x, b, b0, yhat, r2, ssy, false, nullptr, 0, false), 1);
+    EXPECT_NEAR(b[0][0], 3.0, 1e-12);
+    EXPECT_NEAR(b[1][0], -1.0, 1e-12);
+    EXPECT_NEAR(b0[0], 2.0, 1e-12);
+    EXPECT_NEAR(b[0][1], 0.0, 1e-12);
+    EXPECT_NEAR(b[1][1], 0.5, 1e-12);
+    EXPECT_NEAR(b0[1], -1.0, 1e-12);
+    EXPECT_NEAR(r2[0], 1.0, 1e-12);
+    EXPECT_NEAR(r2[1], 1.0, 1e-12);
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(yhat[i][0], y[i][0], 1e-12);
+    double mean = 0, ss = 0;
+    for (int i = 0; i < n; ++i) mean += y[i][1] / n;
+    for (int i = 0; i < n; ++i) ss += (y[i][1] - mean) * (y[i][1] - mean);
+    EXPECT_NEAR(ssy[1], ss, 1e-12);
+
+    // A constant response has r squared 0, not 0/0.
+    Matrix<double> c(n, 1);
+    for (int i = 0; i < n; ++i) c[i][0] = 4;
+    Matrix<double> bc(2, 1), yc(n, 1);
+    regression(n, 1, 2, c, x, bc, b0, yc, r2);
+    EXPECT_EQ(r2[0], 0.0);
+    EXPECT_NEAR(b0[0], 4.0, 1e-12);
+
+    // Collinear predictors end the program through the elimination.
+    Matrix<double> col(n, 2);
+    for (int i = 0; i < n; ++i) col[i][0] = col[i][1] = x1[i];
+    EXPECT_THROW(regression(n, 1, 2, c, col, bc, b0, yc, r2), FatalError);
+}
+
+TEST(Regression, ResidualsAreOrthogonalToPredictors) {
+    const int n = 40, p = 3, q = 4;
+    const Matrix<double> y = Random(n, p, 1), x = Random(n, q, 2);
+    Matrix<double> res(n, p);
+    const int select[q] = {1, 0, 1, 1};
+    RegressionWork work;
+    for (int round = 0; round < 2; ++round) {  // a reused work space gives the same answer
+        Regression_ResidualsSelect(n, p, q, y, x, res, select, work);
+        for (int j = 0; j < p; ++j) {
+            double sum = 0;
+            for (int i = 0; i < n; ++i) sum += res[i][j];
+            EXPECT_NEAR(sum, 0.0, 1e-12);
+            for (int k = 0; k < q; ++k) {
+                double dot = 0;
+                for (int i = 0; i < n; ++i) dot += res[i][j] * x[i][k];
+                if (select[k] == 1) EXPECT_NEAR(dot, 0.0, 1e-11) << j << ' ' << k;
+                else EXPECT_GT(std::fabs(dot), 1e-6);  // the unselected column was not used
+            }
+        }
+    }
+    // No predictor at all: the residuals are the centred responses.
+    Matrix<double> res0(n, p);
+    Regression_ResidualsSelect(n, p, 0, y, x, res0, nullptr);
+    double mean = 0;
+    for (int i = 0; i < n; ++i) mean += y[i][0] / n;
+    EXPECT_NEAR(res0[5][0], y[5][0] - mean, 1e-12);
+}
+
+TEST(Regression, ResidualDissimilarities) {
+    const int n = 5;
+    Matrix<double> d1(n, n), d2(n, n), res(n, n);
+    res.fill(-5);
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            d2[i][j] = (i + 1) * (j + 2) % 7;
+            d1[i][j] = 1 + 2 * d2[i][j];
+            d1[j][i] = 100;  // lower triangles are never read
+        }
+    ResidualsMatrixRegression(n, d1, d2, res);
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(res[i][i], -5.0);
+        for (int j = i + 1; j < n; ++j) {
+            EXPECT_NEAR(res[i][j], 0.0, 1e-12);
+            EXPECT_EQ(res[j][i], -5.0);
+        }
+    }
+    d1[0][1] += 1;  // one pair off the line: its residual is the largest
+    ResidualsMatrixRegression(n, d1, d2, res);
+    EXPECT_GT(res[0][1], 0.5);
+}
+
+TEST(Regression, GroupSumsOfSquaresFromDissimilarities) {
+    // Four units on a line at 0, 1, 3, 6: D = |x_i - x_j|.
+    const int n = 4;
+    const double x[n] = {0, 1, 3, 6};
+    Matrix<double> d(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) d[i][j] = std::fabs(x[i] - x[j]);
+    const int all[n] = {1, 1, 1, 1};
+    // Pairs: 1 9 36 4 25 9 = 84, over 4 units.
+    EXPECT_DOUBLE_EQ(WithinGrSqDissim(n, d, all, false), 84.0 / 4);
+    EXPECT_DOUBLE_EQ(WithinGrSqDissim(n, d, all, true), 20.0 / 4);
+    const int none[n] = {0, 0, 0, 0};
+    EXPECT_EQ(WithinGrSqDissim(n, d, none, false), 0.0);
+
+    double between = -1, total = -1;
+    const int one[n] = {7, 7, 7, 7};
+    EXPECT_EQ(BetweenGrSqDissim(n, d, one, &between, &total, nullptr, false), 0.0);
+    EXPECT_EQ(between, 0.0);
+    EXPECT_DOUBLE_EQ(total, 21.0);
+    const int singletons[n] = {4, 3, 2, 1};
+    EXPECT_DOUBLE_EQ(BetweenGrSqDissim(n, d, singletons, &between, &total, nullptr, false), total);
+    // Groups {0, 1} and {3, 6}: within 1/2 and 9/2.
+    const int two[n] = {1, 1, 2, 2};
+    EXPECT_DOUBLE_EQ(BetweenGrSqDissim(n, d, two, &between, &total, nullptr, false), 21.0 - 0.5 - 4.5);
+    // Unselected units take part in neither the total nor a group.
+    const int sel[n] = {1, 1, 1, 0};
+    BetweenGrSqDissim(n, d, two, &between, &total, sel, false);
+    EXPECT_DOUBLE_EQ(total, (1.0 + 9 + 4) / 3);
+    EXPECT_DOUBLE_EQ(between, total - 0.5);
+
+    // The one-pass group sums equal separate within-group passes, bit for bit.
+    const int m = 30;
+    Matrix<double> big(m, m);
+    std::vector<int> groups(m), members(m);
+    for (int i = 0; i < m; ++i) {
+        groups[i] = (i * 7) % 4;
+        for (int j = 0; j < m; ++j) big[i][j] = std::sqrt(1.0 + (i * 13 + j * 5) % 11);
+    }
+    double want = WithinGrSqDissim(m, big, std::vector<int>(m, 1).data(), false);
+    for (int g = 0; g < 4; ++g) {
+        for (int i = 0; i < m; ++i) members[i] = groups[i] == g;
+        want -= WithinGrSqDissim(m, big, members.data(), false);
+    }
+    EXPECT_EQ(BetweenGrSqDissim(m, big, groups.data(), &between, &total, nullptr, false), want);
+}
+
+}  // namespace
+}  // namespace kolvar
