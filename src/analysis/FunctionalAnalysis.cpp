@@ -411,7 +411,7 @@ void PFTs_ScalingUp(Program& p) {
 
                 std::unique_ptr<std::fstream> rndFile = fopenck(con, s.whichRndData, s.volumeName, "w");
                 // The open routine has said why; the program ends with status 1.
-                if (!rndFile) throw FatalError{FatalCode::OutOfMemory};
+                if (!rndFile) throw FatalError{FatalCode::Stop};
 
                 PermTest_FunctionalPhyl_Correl_Input in;
                 in.niter = fa.niter;
