@@ -209,6 +209,52 @@ TEST(FunctionalStats, ProcrustesSkipsScalarPartials) {
     EXPECT_NE(st.stat[sPE], 0.0);
 }
 
+TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
+    // P = W Q, and the phylogenetic Rao entropy is the same whether the
+    // phylogeny comes as distances D or as similarities 1 - D.
+    Community dist, sim;
+    for (Community* c : {&dist, &sim}) {
+        c->in.includePhylogeny = true;
+        c->in.sqrtDissimOpt_RaoPhyl = false;
+    }
+    dist.in.phylIsDissim = true;
+    for (int k = 0; k < sim.nOTUs; ++k)
+        for (int l = 0; l < sim.nOTUs; ++l) sim.Sf[k][l] = 1.0 - dist.Sf[k][l];
+    sim.in.phylIsDissim = false;
+    FunctionalPhyl_Stats_Lib_Input a, b;
+    a.Allocate(dist.in);
+    b.Allocate(sim.in);
+    FunctionalPhyl_Stats_Lib(dist.in, a);
+    FunctionalPhyl_Stats_Lib(sim.in, b);
+    for (int i = 0; i < dist.n; ++i) {
+        EXPECT_NEAR(a.P[i][0], dist.W[i][0] + dist.W[i][1], 1e-12);
+        EXPECT_NEAR(a.P[i][1], dist.W[i][2] + dist.W[i][3], 1e-12);
+        double rp = 0;
+        for (int k = 0; k < dist.nOTUs; ++k)
+            for (int l = k + 1; l < dist.nOTUs; ++l) rp += 2 * dist.Sf[k][l] * dist.W[i][k] * dist.W[i][l];
+        EXPECT_NEAR(a.RPhyl[i][0], rp, 1e-12);
+        EXPECT_NEAR(b.RPhyl[i][0], rp, 1e-12);
+    }
+
+    // OTU 4 excluded and half belonging to type 1: without restriction its
+    // term with the included type still counts in X; with restriction it does
+    // not. Its own type gets nothing either way (both weights are 0).
+    for (bool restrict : {false, true}) {
+        Community c;
+        c.U[3][0] = c.U[3][3] = 0.5;
+        c.in.weight_OTUs = {1, 1, 1, 0};
+        c.in.restrictRaoWithinOpt = restrict;
+        FunctionalPhyl_Stats_Lib_Input st;
+        st.Allocate(c.in);
+        FunctionalPhyl_Stats_Lib(c.in, st);
+        for (int i = 0; i < c.n; ++i) {
+            EXPECT_NEAR(st.X[i][0], c.W[i][0] + (restrict ? 0.0 : 0.5 * c.W[i][3]), 1e-12) << restrict;
+            for (int g = 1; g < 3; ++g) EXPECT_NEAR(st.X[i][g], c.W[i][g], 1e-12) << restrict;
+            EXPECT_EQ(st.X[i][3], 0.0) << restrict;
+        }
+    }
+}
+
 TEST(PermTest, PvalueTails) {
     const double v[] = {0.1, 0.2, 0.3, 0.4, 0.5};
     EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.45, 0.3, 1), 2.0 / 6.0);
