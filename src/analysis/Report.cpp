@@ -96,7 +96,7 @@ void WriteReportHeader(std::ostream& fp, const Program& p, const DataSet& d, OTU
 
     if (fa.opt_ro == 1) {
         if (fa.opt_MatrixCorr == 'r')
-            fp << "\nCorrelation function between matrices: \t" << opt_roInfo[0] << " (Rd " << kCiteRdReport << ") "
+            fp << "\nCorrelation function between matrices: \t" << opt_roInfo[0] << " (Rd " << kCiteRd << ") "
                << (fa.squareDistMatrixOpt ? "with squared dissimilarities\n" : "with unsquared dissimilarities\n");
         else
             fp << "\nCorrelation function between matrices: \t" << opt_roInfo[0] << " (Mantel)\n";
@@ -152,10 +152,10 @@ void WriteDetailWY(std::ostream& fp, const Program& p, const DataSet& d, OTUExcl
         fp << "(columns corresponding to deselected OTUs are zeroed, so that the remaining values are adjusted to "
               "keep unit total within each community)\n";
     if (p.hier.partOpt == 2)
-        fp << "(values correspond to the QUALITATIVE component according to " << kCiteQualQuantPartition
+        fp << "(values correspond to the QUALITATIVE component according to " << kCitePartitioning
            << " partitioning): \n";
     else if (p.hier.partOpt == 1)
-        fp << "(values correspond to the QUANTITATIVE component according to " << kCiteQualQuantPartition
+        fp << "(values correspond to the QUANTITATIVE component according to " << kCitePartitioning
            << " partitioning): \n";
     PrintMatrixTab(fp, d.ncsm, d.tcst, W, digits);
     fp << '\n';
@@ -295,10 +295,10 @@ void WriteTestDescription(std::ostream& fp, const Program& p) {
     switch (fa.opt_ro) {
         case 1:
             if (fa.opt_MatrixCorr == 'r') {
-                fp << "\n\nThe statistics shown below are Rd matrix correlations (" << kCiteRdReport << "). ";
+                fp << "\n\nThe statistics shown below are Rd matrix correlations (" << kCiteRd << "). ";
                 if (fa.squareDistMatrixOpt)
                     fp << "Squared dissimilarities were used, thus the statistic is equivalent to the RV coefficient of "
-                       << kCiteRVReport << ".\n";
+                       << kCiteRV << ".\n";
                 else
                     fp << "Unsquared dissimilarities were used.\n";
             } else {
@@ -308,7 +308,7 @@ void WriteTestDescription(std::ostream& fp, const Program& p) {
             }
             break;
         case 2: fp << "\nThe statistics shown below are Procrustes correlations (traceW).\n"; break;
-        case 3: fp << "\nThe statistics shown below are RV coefficients (" << kCiteRVReport << ").\n"; break;
+        case 3: fp << "\nThe statistics shown below are RV coefficients (" << kCiteRV << ").\n"; break;
         case 4: fp << "\nThe statistics shown below are the r square and regression coefficients.\n"; break;
         case 5:
             fp << "\nThe statistics shown below are pseudo-F values (between/within groups sum of squares).\n";

@@ -10,19 +10,18 @@
 
 #include "QMLib/Matrix.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
+#include "analysis/FunctionalSettings.hpp"
 #include "shell/Program.hpp"
 #include "stattests/PermTest.hpp"
 
 namespace kolvar {
 
-/// Author-year references quoted in the report texts.
-inline constexpr const char* kCiteRdReport = "Pillar & Orloci (1996)";
-inline constexpr const char* kCiteRVReport = "Robert & Escoufier (1976)";
+/// Author-year references quoted in the report texts (the settings dialogue
+/// shares kCiteRd, kCiteRV and kCitePartitioning).
 inline constexpr const char* kCitePartialOneMatrix = "Legendre (2000)";
 inline constexpr const char* kCiteNullModels = "Pillar & Duarte (2010)";
 inline constexpr const char* kCiteBealsCooccurrence = "De Caceres & Legendre (2008)";
 inline constexpr const char* kCiteDiversityCorrection = "Jost (2007)";
-inline constexpr const char* kCiteQualQuantPartition = "Pillar et al. (2013)";
 
 /// "1 (information divergence within rows)" ... "10 (chord distance)"; index = option - 1.
 const std::string& ReseOptInfo(int rese_opt);
