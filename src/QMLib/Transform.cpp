@@ -14,6 +14,19 @@ constexpr double kFloatMax = 3.4028234663852886e38;
 
 inline bool Present(double v) { return v != kMissing; }
 
+// Mean of the present values among n values read by at(i) (0 when none).
+template <class At>
+double PresentMean(int n, At at) {
+    double sum = 0.0;
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+        if (Present(at(i))) {
+            sum += at(i);
+            ++count;
+        }
+    return count > 0 ? sum / count : 0.0;
+}
+
 double RowSumSq(int p, const double* x) {
     double s = 0.0;
     for (int j = 0; j < p; ++j)
@@ -54,14 +67,7 @@ void RangeColsAdjMV(int n, int p, const Matrix<double>& in, Matrix<double>& out)
 
 void CorrAdj(int n, int p, const Matrix<double>& in, Matrix<double>& out) {
     for (int j = 0; j < p; ++j) {
-        double sum = 0.0;
-        int count = 0;
-        for (int i = 0; i < n; ++i)
-            if (Present(in[i][j])) {
-                sum += in[i][j];
-                ++count;
-            }
-        const double mean = count > 0 ? sum / count : 0.0;
+        const double mean = PresentMean(n, [&](int i) { return in[i][j]; });
         double ss = 0.0;
         for (int i = 0; i < n; ++i)
             if (Present(in[i][j])) ss += (in[i][j] - mean) * (in[i][j] - mean);
@@ -77,28 +83,14 @@ void CenterRowsMV(int n, int p, const Matrix<double>& in, Matrix<double>& out) {
     for (int i = 0; i < n; ++i) {
         const double* x = in.row(i);
         double* y = out.row(i);
-        double sum = 0.0;
-        int count = 0;
-        for (int j = 0; j < p; ++j)
-            if (Present(x[j])) {
-                sum += x[j];
-                ++count;
-            }
-        const double mean = count > 0 ? sum / count : 0.0;
+        const double mean = PresentMean(p, [x](int j) { return x[j]; });
         for (int j = 0; j < p; ++j) y[j] = Present(x[j]) ? x[j] - mean : x[j];
     }
 }
 
 void CenterColsMV(int n, int p, const Matrix<double>& in, Matrix<double>& out) {
     for (int j = 0; j < p; ++j) {
-        double sum = 0.0;
-        int count = 0;
-        for (int i = 0; i < n; ++i)
-            if (Present(in[i][j])) {
-                sum += in[i][j];
-                ++count;
-            }
-        const double mean = count > 0 ? sum / count : 0.0;
+        const double mean = PresentMean(n, [&](int i) { return in[i][j]; });
         for (int i = 0; i < n; ++i) {
             const double v = in[i][j];
             out[i][j] = Present(v) ? v - mean : v;
@@ -189,14 +181,7 @@ void ZStandardizationColsMV(int n, int p, const Matrix<double>& in, Matrix<doubl
 }
 
 void ZStandardizationVectorMV(int n, const double* in, double* out) {
-    double sum = 0.0;
-    int count = 0;
-    for (int i = 0; i < n; ++i)
-        if (Present(in[i])) {
-            sum += in[i];
-            ++count;
-        }
-    const double mean = count > 0 ? sum / count : 0.0;
+    const double mean = PresentMean(n, [in](int i) { return in[i]; });
     double ss = 0.0;
     for (int i = 0; i < n; ++i) {
         out[i] = Present(in[i]) ? in[i] - mean : in[i];

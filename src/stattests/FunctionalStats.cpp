@@ -229,15 +229,7 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
     auto& s = st.stat;
     MatrixCorrWork& mcw = w.corr;
 
-    auto MCL = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB, const Matrix<double>& DA,
-                   const Matrix<double>& DB) {
-        return MatrixCorrelationLib(n, pA, pB, A, B, DA, DB, sq, method, mcw);
-    };
-    auto PMC = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB,
-                   std::initializer_list<CovariateSet> sets) {
-        return PartialMatrixCorrelation(in.overfitFactorPCARegr, n, pA, pB, A, B, type,
-                                        std::span<const CovariateSet>(sets.begin(), sets.size()), mcw);
-    };
+    const CommunityCorrelator corr{in, mcw};
     const Matrix<double>& E = *in.E;
     const Matrix<double>& Y = *in.Y;
     const int nEnv = in.nEnv;
@@ -263,8 +255,8 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
             }
         }
     } else if (IsCorrelationType(type)) {
-        s[sTE] = MCL(st.T, nch, E, nEnv, st.DT, *in.DE);
-        s[sTY] = MCL(st.T, nch, Y, nOTUs, st.DT, *in.DY);
+        s[sTE] = corr.Mcl(st.T, nch, E, nEnv, st.DT, *in.DE);
+        s[sTY] = corr.Mcl(st.T, nch, Y, nOTUs, st.DT, *in.DY);
     }
 
     // 4. Fuzzy-weighted and phylogeny-weighted composition.
@@ -278,12 +270,12 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
 
     // 5. Trait-divergence statistics.
     if (IsCorrelationType(type)) {
-        s[sXE] = MCL(st.X, in.nTypes, E, nEnv, st.DX, *in.DE);
-        s[sXT] = MCL(st.X, in.nTypes, st.T, nch, st.DX, st.DT);
-        s[sXY] = MCL(st.X, in.nTypes, Y, nOTUs, st.DX, *in.DY);
+        s[sXE] = corr.Mcl(st.X, in.nTypes, E, nEnv, st.DX, *in.DE);
+        s[sXT] = corr.Mcl(st.X, in.nTypes, st.T, nch, st.DX, st.DT);
+        s[sXY] = corr.Mcl(st.X, in.nTypes, Y, nOTUs, st.DX, *in.DY);
         if (type == 2) {
-            s[sXE_T] = PMC(st.X, in.nTypes, E, nEnv, {covT});
-            s[sXY_T] = PMC(st.X, in.nTypes, Y, nOTUs, {covT});
+            s[sXE_T] = corr.Pmc(st.X, in.nTypes, E, nEnv, {covT});
+            s[sXY_T] = corr.Pmc(st.X, in.nTypes, Y, nOTUs, {covT});
         } else {
             s[sXE_T] = PartialCorrelation(s[sXE], s[sXT], s[sTE]);
             s[sXY_T] = PartialCorrelation(s[sXY], s[sXT], s[sTY]);
@@ -302,16 +294,16 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
             NormalizeColsMV(nOTUs, nch, *in.B, st.Bnorm);
             s[sBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, *in.phylAxes, *in.Sb, *in.Sf, false,
                                           in.phylIsDissim, sq, method, mcw);
-            s[sPE] = MCL(st.P, in.nTaxa, E, nEnv, st.DP, *in.DE);
-            s[sPT] = MCL(st.P, in.nTaxa, st.T, nch, st.DP, st.DT);
-            s[sPX] = MCL(st.P, in.nTaxa, st.X, in.nTypes, st.DP, st.DX);
+            s[sPE] = corr.Mcl(st.P, in.nTaxa, E, nEnv, st.DP, *in.DE);
+            s[sPT] = corr.Mcl(st.P, in.nTaxa, st.T, nch, st.DP, st.DT);
+            s[sPX] = corr.Mcl(st.P, in.nTaxa, st.X, in.nTypes, st.DP, st.DX);
             if (type == 2) {
-                s[sPX_T] = PMC(st.P, in.nTaxa, st.X, in.nTypes, {covT});
-                s[sTE_P] = PMC(st.T, nch, E, nEnv, {covP});
-                s[sXE_P] = PMC(st.X, in.nTypes, E, nEnv, {covP});
-                s[sXE_TP] = PMC(st.X, in.nTypes, E, nEnv, {covT, covP});
-                s[sPE_T] = PMC(st.P, in.nTaxa, E, nEnv, {covT});
-                s[sPE_X] = PMC(st.P, in.nTaxa, E, nEnv, {covX});
+                s[sPX_T] = corr.Pmc(st.P, in.nTaxa, st.X, in.nTypes, {covT});
+                s[sTE_P] = corr.Pmc(st.T, nch, E, nEnv, {covP});
+                s[sXE_P] = corr.Pmc(st.X, in.nTypes, E, nEnv, {covP});
+                s[sXE_TP] = corr.Pmc(st.X, in.nTypes, E, nEnv, {covT, covP});
+                s[sPE_T] = corr.Pmc(st.P, in.nTaxa, E, nEnv, {covT});
+                s[sPE_X] = corr.Pmc(st.P, in.nTaxa, E, nEnv, {covX});
             } else {
                 s[sPX_T] = PartialCorrelation(s[sPX], s[sXT], s[sPT]);
                 s[sTE_P] = PartialCorrelation(s[sTE], s[sPT], s[sPE]);
@@ -363,17 +355,17 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
 
     // 14. Rao entropy and beta-diversity statistics.
     if (IsCorrelationType(type)) {
-        s[sRE] = MCL(st.R, 1, E, nEnv, st.DR, *in.DE);
-        s[sXR] = MCL(st.X, in.nTypes, st.R, 1, st.DX, st.DR);
-        s[sTR] = MCL(st.T, nch, st.R, 1, st.DT, st.DR);
-        s[sRY] = MCL(st.R, 1, Y, nOTUs, st.DR, *in.DY);
-        s[sVE] = MCL(st.V, 1, E, nEnv, st.DV, *in.DE);
-        s[sVY] = MCL(st.V, 1, Y, nOTUs, st.DV, *in.DY);
-        if (phyl) s[sFE] = MCL(st.RPhyl, 1, E, nEnv, st.DRaoPhyl, *in.DE);
+        s[sRE] = corr.Mcl(st.R, 1, E, nEnv, st.DR, *in.DE);
+        s[sXR] = corr.Mcl(st.X, in.nTypes, st.R, 1, st.DX, st.DR);
+        s[sTR] = corr.Mcl(st.T, nch, st.R, 1, st.DT, st.DR);
+        s[sRY] = corr.Mcl(st.R, 1, Y, nOTUs, st.DR, *in.DY);
+        s[sVE] = corr.Mcl(st.V, 1, E, nEnv, st.DV, *in.DE);
+        s[sVY] = corr.Mcl(st.V, 1, Y, nOTUs, st.DV, *in.DY);
+        if (phyl) s[sFE] = corr.Mcl(st.RPhyl, 1, E, nEnv, st.DRaoPhyl, *in.DE);
         if (type == 2) {
             const CovariateSet covR{1, nullptr, &st.R};
-            s[sXE_TR] = PMC(st.X, in.nTypes, E, nEnv, {covT, covR});
-            s[sXY_TR] = PMC(st.X, in.nTypes, Y, nOTUs, {covT, covR});
+            s[sXE_TR] = corr.Pmc(st.X, in.nTypes, E, nEnv, {covT, covR});
+            s[sXY_TR] = corr.Pmc(st.X, in.nTypes, Y, nOTUs, {covT, covR});
         } else {
             s[sXE_R] = PartialCorrelation(s[sXE], s[sXR], s[sRE]);
             s[sTE_R] = PartialCorrelation(s[sTE], s[sTR], s[sRE]);

@@ -6,6 +6,8 @@
 // the other statistic types the regression results or pseudo-F values.
 
 #include <array>
+#include <initializer_list>
+#include <span>
 #include <ostream>
 #include <vector>
 
@@ -36,6 +38,24 @@ struct FunctionalStatsWork {
     GroupSqWork groups;
     RaoWork rao;
     Matrix<double> DTrait;  ///< distances from one trait (pseudo-F per trait)
+};
+
+/// Matrix correlations between community matrices with the test's method,
+/// squaring option, statistic type and overfitting factor.
+struct CommunityCorrelator {
+    const PermTest_FunctionalPhyl_Correl_Input& in;
+    MatrixCorrWork& work;
+    /// MatrixCorrelationLib of A (pA columns) and B, or of their dissimilarities DA and DB.
+    double Mcl(const Matrix<double>& A, int pA, const Matrix<double>& B, int pB, const Matrix<double>& DA,
+               const Matrix<double>& DB) const {
+        return MatrixCorrelationLib(in.ncsm, pA, pB, A, B, DA, DB, in.squareDistMatrixOpt, in.opt_MatrixCorr, work);
+    }
+    /// PartialMatrixCorrelation of A and B removing the covariate sets.
+    double Pmc(const Matrix<double>& A, int pA, const Matrix<double>& B, int pB,
+               std::initializer_list<CovariateSet> sets) const {
+        return PartialMatrixCorrelation(in.overfitFactorPCARegr, in.ncsm, pA, pB, A, B, in.opt_ro,
+                                        std::span<const CovariateSet>(sets.begin(), sets.size()), work);
+    }
 };
 
 /// Work and results of one evaluation; sized once per test by Allocate.

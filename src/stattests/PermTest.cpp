@@ -112,15 +112,7 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     const auto& obs = st.stat;
     auto& v = out.v;
     MatrixCorrWork& mcw = w.lib.corr;
-    auto MCL = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB, const Matrix<double>& DA,
-                   const Matrix<double>& DB) {
-        return MatrixCorrelationLib(n, pA, pB, A, B, DA, DB, sq, method, mcw);
-    };
-    auto PMC = [&](const Matrix<double>& A, int pA, const Matrix<double>& B, int pB,
-                   std::initializer_list<CovariateSet> sets) {
-        return PartialMatrixCorrelation(in.overfitFactorPCARegr, n, pA, pB, A, B, type,
-                                        std::span<const CovariateSet>(sets.begin(), sets.size()), mcw);
-    };
+    const CommunityCorrelator corr{in, mcw};
     const int* sel = in.relSelect.data();
     out.drewOtuLevel = taxa;
 
@@ -134,8 +126,8 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     }
     if (HasDistances(type)) EucliDistMV(n, nch, w.Trnd, w.DTrnd);
     if (IsCorrelationType(type)) {
-        v[kTE] = MCL(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
-        v[kTY] = MCL(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
+        v[kTE] = corr.Mcl(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
+        v[kTY] = corr.Mcl(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
     } else if (type == 5) {
         for (int k = 0; k < nEnv; ++k) {
             w.pf.T[k] = PseudoF(n, w.DTrnd, st.envGroups.row(k), sel, w.lib.groups);
@@ -168,12 +160,12 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     const CovariateSet covTp{nch, in.chSelect.data(), &Tp};
     double XT = 0.0, XY_R = 0.0, XE_R = 0.0, XT_R = 0.0, TE_R = 0.0, TY_R = 0.0;
     if (IsCorrelationType(type)) {
-        v[kXE] = MCL(w.Xrnd, in.nTypes, E, nEnv, w.DXrnd, *in.DE);
-        XT = MCL(w.Xrnd, in.nTypes, Tp, nch, w.DXrnd, DTp);
-        v[kXY] = MCL(w.Xrnd, in.nTypes, Y, nOTUs, w.DXrnd, *in.DY);
+        v[kXE] = corr.Mcl(w.Xrnd, in.nTypes, E, nEnv, w.DXrnd, *in.DE);
+        XT = corr.Mcl(w.Xrnd, in.nTypes, Tp, nch, w.DXrnd, DTp);
+        v[kXY] = corr.Mcl(w.Xrnd, in.nTypes, Y, nOTUs, w.DXrnd, *in.DY);
         if (type == 2) {
-            v[kXE_T] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp});
-            v[kXY_T] = PMC(w.Xrnd, in.nTypes, Y, nOTUs, {covTp});
+            v[kXE_T] = corr.Pmc(w.Xrnd, in.nTypes, E, nEnv, {covTp});
+            v[kXY_T] = corr.Pmc(w.Xrnd, in.nTypes, Y, nOTUs, {covTp});
         } else {
             v[kXE_T] = PartialCorrelation(v[kXE], XT, one ? obs[sTE] : v[kTE]);
             v[kXY_T] = PartialCorrelation(v[kXY], XT, one ? obs[sTY] : v[kTY]);
@@ -182,19 +174,19 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
             const CovariateSet covT{nch, in.chSelect.data(), &st.T};
             const CovariateSet covX{in.nTypes, nullptr, &st.X};
             const CovariateSet covP{in.nTaxa, nullptr, &st.P};
-            v[kPE] = MCL(w.Prnd, in.nTaxa, E, nEnv, w.DPrnd, *in.DE);
-            v[kPT] = MCL(w.Prnd, in.nTaxa, st.T, nch, w.DPrnd, st.DT);
-            v[kPX] = MCL(w.Prnd, in.nTaxa, st.X, in.nTypes, w.DPrnd, st.DX);
+            v[kPE] = corr.Mcl(w.Prnd, in.nTaxa, E, nEnv, w.DPrnd, *in.DE);
+            v[kPT] = corr.Mcl(w.Prnd, in.nTaxa, st.T, nch, w.DPrnd, st.DT);
+            v[kPX] = corr.Mcl(w.Prnd, in.nTaxa, st.X, in.nTypes, w.DPrnd, st.DX);
             if (type == 2) {
-                v[kPE_T] = PMC(w.Prnd, in.nTaxa, E, nEnv, {covT});
-                v[kPE_X] = PMC(w.Prnd, in.nTaxa, E, nEnv, {covX});
-                v[kTE_P] = PMC(w.Trnd, nch, E, nEnv, {covP});
-                v[kXE_P] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covP});
-                v[kPX_T] = PMC(w.Prnd, in.nTaxa, st.X, in.nTypes, {covT});
-                v[kXE_TP] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp, covP});
+                v[kPE_T] = corr.Pmc(w.Prnd, in.nTaxa, E, nEnv, {covT});
+                v[kPE_X] = corr.Pmc(w.Prnd, in.nTaxa, E, nEnv, {covX});
+                v[kTE_P] = corr.Pmc(w.Trnd, nch, E, nEnv, {covP});
+                v[kXE_P] = corr.Pmc(w.Xrnd, in.nTypes, E, nEnv, {covP});
+                v[kPX_T] = corr.Pmc(w.Prnd, in.nTaxa, st.X, in.nTypes, {covT});
+                v[kXE_TP] = corr.Pmc(w.Xrnd, in.nTypes, E, nEnv, {covTp, covP});
             } else {
-                const double TP = MCL(w.Trnd, nch, st.P, in.nTaxa, w.DTrnd, st.DP);
-                const double XP = MCL(w.Xrnd, in.nTypes, st.P, in.nTaxa, w.DXrnd, st.DP);
+                const double TP = corr.Mcl(w.Trnd, nch, st.P, in.nTaxa, w.DTrnd, st.DP);
+                const double XP = corr.Mcl(w.Xrnd, in.nTypes, st.P, in.nTaxa, w.DXrnd, st.DP);
                 v[kPE_T] = PartialCorrelation(v[kPE], v[kPT], obs[sTE]);
                 v[kPE_X] = PartialCorrelation(v[kPE], v[kPX], obs[sXE]);
                 v[kTE_P] = PartialCorrelation(v[kTE], TP, obs[sPE]);
@@ -244,12 +236,12 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     if (IsCorrelationType(type)) {
         const Matrix<double>& Rp = one ? st.R : w.Rrnd;
         const Matrix<double>& DRp = one ? st.DR : w.DRrnd;
-        v[kRE] = MCL(w.Rrnd, 1, E, nEnv, w.DRrnd, *in.DE);
-        const double XR = MCL(w.Xrnd, in.nTypes, Rp, 1, w.DXrnd, DRp);
-        const double TR = MCL(w.Trnd, nch, Rp, 1, w.DTrnd, DRp);
-        v[kRY] = MCL(w.Rrnd, 1, Y, nOTUs, w.DRrnd, *in.DY);
-        v[kVE] = MCL(w.Vrnd, 1, E, nEnv, w.DVrnd, *in.DE);
-        v[kVY] = MCL(w.Vrnd, 1, Y, nOTUs, w.DVrnd, *in.DY);
+        v[kRE] = corr.Mcl(w.Rrnd, 1, E, nEnv, w.DRrnd, *in.DE);
+        const double XR = corr.Mcl(w.Xrnd, in.nTypes, Rp, 1, w.DXrnd, DRp);
+        const double TR = corr.Mcl(w.Trnd, nch, Rp, 1, w.DTrnd, DRp);
+        v[kRY] = corr.Mcl(w.Rrnd, 1, Y, nOTUs, w.DRrnd, *in.DY);
+        v[kVE] = corr.Mcl(w.Vrnd, 1, E, nEnv, w.DVrnd, *in.DE);
+        v[kVY] = corr.Mcl(w.Vrnd, 1, Y, nOTUs, w.DVrnd, *in.DY);
         if (taxa) {
             v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq, method,
                                           mcw);
@@ -257,11 +249,11 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
                 v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd, false,
                                               in.phylIsDissim, sq, method, mcw);
         }
-        if (phyl) v[kFE] = MCL(w.RPhylRnd, 1, E, nEnv, w.DRaoPhylRnd, *in.DE);
+        if (phyl) v[kFE] = corr.Mcl(w.RPhylRnd, 1, E, nEnv, w.DRaoPhylRnd, *in.DE);
         if (type == 2) {
             const CovariateSet covRp{1, nullptr, &Rp};
-            v[kXE_TR] = PMC(w.Xrnd, in.nTypes, E, nEnv, {covTp, covRp});
-            v[kXY_TR] = PMC(w.Xrnd, in.nTypes, Y, nOTUs, {covTp, covRp});
+            v[kXE_TR] = corr.Pmc(w.Xrnd, in.nTypes, E, nEnv, {covTp, covRp});
+            v[kXY_TR] = corr.Pmc(w.Xrnd, in.nTypes, Y, nOTUs, {covTp, covRp});
         } else if (one) {
             XE_R = PartialCorrelation(v[kXE], XR, obs[sRE]);
             XT_R = PartialCorrelation(XT, XR, obs[sTR]);
