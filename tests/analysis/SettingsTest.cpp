@@ -196,6 +196,8 @@ const Case kCases[] = {
      [](auto& p, auto&) { p.fa.printIntermPermResults = true; }},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class SettingsDialogue : public testing::TestWithParam<Case> {};
 
 TEST_P(SettingsDialogue, MatchesItsRecord) {
