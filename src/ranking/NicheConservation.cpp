@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Print.hpp"
 #include "analysis/CommunityMatrices.hpp"
 #include "ranking/BestList.hpp"

@@ -5,14 +5,14 @@
 #include <algorithm>
 
 #include "QMLib/Beals.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/CommunityMatrices.hpp"
 #include "data/Import.hpp"
-#include "data/SafeWrite.hpp"
+#include "base/SafeWrite.hpp"
 
 namespace kolvar {
 

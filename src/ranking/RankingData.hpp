@@ -20,10 +20,10 @@
 #include "base/Progress.hpp"
 #include "data/DataSet.hpp"
 #include "ranking/RankingSettings.hpp"
-#include "shell/Console.hpp"
-#include "shell/State.hpp"
+#include "base/Console.hpp"
+#include "base/State.hpp"
 #include "stattests/MatrixCorrelation.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "analysis/CommunityMatrices.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

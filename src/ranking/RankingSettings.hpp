@@ -9,7 +9,7 @@
 #include "analysis/FunctionalSettings.hpp"
 #include "analysis/HierarchySettings.hpp"
 #include "data/DataSet.hpp"
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 namespace kolvar {
 

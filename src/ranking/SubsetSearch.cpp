@@ -3,14 +3,14 @@
 #include <cmath>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Transform.hpp"
 #include "analysis/CommunityMatrices.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 
 namespace kolvar {
 

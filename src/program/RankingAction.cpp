@@ -6,8 +6,8 @@
 #include "ranking/NicheConservation.hpp"
 #include "ranking/RankingSettings.hpp"
 #include "ranking/SubsetSearch.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Menus.hpp"
+#include "program/Actions.hpp"
+#include "program/Menus.hpp"
 
 namespace kolvar {
 
