@@ -16,15 +16,7 @@ const char* YesNot(bool yes) { return yes ? "yes" : "not"; }
 
 void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& rd) {
     const DataSet& d = in.d;
-    fp << version << "\n\n" << lineL << '\n' << "TRAIT SUBSET OPTIMIZATION\n" << lineL << '\n';
-    TimeStamp(fp, in.clock);
-    fp << Fmt("Session:        %s \n", in.session.sessionName.c_str())
-       << Fmt("Formatted data: %s \n", in.session.whichFormda.c_str());
-    fp << (in.rs.optUnitTotalAdjust1
-               ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
-               : "Community data matrix W NOT adjusted to unit totals prior to trait convergence evaluation.\n");
-    fp << (in.fa.optUnitTotalAdjust2 ? "Community data matrix W adjusted to unit totals prior to evaluation.\n"
-                                     : "Community data matrix W NOT adjusted to unit totals prior to evaluation.\n");
+    WriteResultsTop(fp, in, "evaluation");
     fp << "Trait ranking criterion (TRC): " << OptStructInfo(in.fa.opt_struct) << '\n'
        << "Pooling of OTUs: " << poolCSToptInfo << '\n'
        << "Clustering method defining types: none (groups were specified by the user).\n"
@@ -33,9 +25,7 @@ void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& r
         fp << "Gower index modified to count matching absences in binary traits? "
            << YesNot(in.opt.countDoubleAbsence != 0) << '\n';
     fp << "Ranking algorithm: " << rankingAlgorithmInfo[1] << '\n';
-    bool anyZero = false;
-    for (int j = 0; j < d.nch; ++j) anyZero = anyZero || !(d.weight[j] > 0.0);
-    if (anyZero) {
+    if (AnyTraitLeftOut(d)) {
         fp << "Traits considered in the computation of Gower similarity index between populations:\t";
         for (int j = 0; j < d.nch; ++j)
             if (d.weight[j] > 0.0) fp << Fmt("%-3s", d.chLabel[j].c_str());
@@ -46,13 +36,7 @@ void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& r
     fp << "Fuzzy transformation: " << fuzzyInfo[rd.fuzzy ? 3 : 0] << '\n';
     if (rd.optRo == 1) fp << "Resemblance option between communities: " << ReseOptInfo(rd.reseOpt) << '\n';
     fp << "Correlation measure: " << opt_roInfo[static_cast<std::size_t>(rd.optRo - 1)] << '\n';
-    if (rd.optRo == 1) {
-        if (rd.method == 'r')
-            fp << "Rd matrix correlations (" << kCiteRd << "). ";
-        else
-            fp << "Mantel type matrix correlations. ";
-        fp << (rd.squareDist ? "Squared distances were used.\n" : "Unsquared distances were used.\n");
-    }
+    if (rd.optRo == 1) WriteCorrelationMethod(fp, rd);
     if (rd.nTypes < 2)
         fp << Fmt("The partition of OTUs has %d type(s): at least 2 are needed, no trait subset was evaluated.\n",
                   rd.nTypes);

@@ -288,6 +288,33 @@ void WriteTraitLabels(std::ostream& fp, const std::vector<std::string>& labels, 
     for (int i = 0; i < k; ++i) fp << labels[static_cast<std::size_t>(traits[i] - 1)] << '\t';
 }
 
+void WriteResultsTop(std::ostream& fp, const RankingInputs& in, const char* secondWhat) {
+    fp << version << "\n\n" << lineL << '\n' << "TRAIT SUBSET OPTIMIZATION\n" << lineL << '\n';
+    TimeStamp(fp, in.clock);
+    fp << Fmt("Session:        %s \n", in.session.sessionName.c_str())
+       << Fmt("Formatted data: %s \n", in.session.whichFormda.c_str());
+    fp << (in.rs.optUnitTotalAdjust1
+               ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
+               : "Community data matrix W NOT adjusted to unit totals prior to trait convergence evaluation.\n");
+    fp << (in.fa.optUnitTotalAdjust2 ? "Community data matrix W adjusted to unit totals prior to "
+                                     : "Community data matrix W NOT adjusted to unit totals prior to ")
+       << secondWhat << ".\n";
+}
+
+void WriteCorrelationMethod(std::ostream& fp, const RankingData& rd) {
+    if (rd.method == 'r')
+        fp << "Rd matrix correlations (" << kCiteRd << "). ";
+    else
+        fp << "Mantel type matrix correlations. ";
+    fp << (rd.squareDist ? "Squared distances were used.\n" : "Unsquared distances were used.\n");
+}
+
+bool AnyTraitLeftOut(const DataSet& d) {
+    for (int j = 0; j < d.nch; ++j)
+        if (!(d.weight[j] > 0.0)) return true;
+    return false;
+}
+
 void CommitResultsFile(Console& con, const std::string& path, const std::string& text) {
     SafeWriteFile(con, path, text);
 }

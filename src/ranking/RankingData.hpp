@@ -112,6 +112,14 @@ void SearchSubsets(const RankingInputs& in, const RankingData& rd, bool sequenti
 /// Labels of the 1-based trait numbers, each "%s\t".
 void WriteTraitLabels(std::ostream& fp, const std::vector<std::string>& labels, const int* traits, int k);
 
+/// Top of a results file: version, title, time stamp, session, data file and
+/// the two unit-total lines (the second ends "prior to " + secondWhat).
+void WriteResultsTop(std::ostream& fp, const RankingInputs& in, const char* secondWhat);
+/// "Mantel type matrix correlations. " or the Rd line, then squared or unsquared.
+void WriteCorrelationMethod(std::ostream& fp, const RankingData& rd);
+/// True when some trait has weight 0 (it takes no part in the search).
+bool AnyTraitLeftOut(const DataSet& d);
+
 /// Opens nothing: writes the text to volumeName + name whole, or keeps the old file.
 void CommitResultsFile(Console& con, const std::string& path, const std::string& text);
 

@@ -11,12 +11,6 @@ namespace kolvar {
 
 namespace {
 
-bool IsOneOf(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (v == x) return true;
-    return false;
-}
-
 const std::array<std::string, 17> kOptStructInfo = {
     "1 (both trait-divergence and trait-convergence assembly patterns)",
     "2 (convergence community groups)",

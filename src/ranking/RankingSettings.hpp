@@ -4,6 +4,7 @@
 // in between through a callback, since it needs the whole program state.
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "analysis/FunctionalSettings.hpp"
@@ -24,6 +25,13 @@ struct RankingSettings {
     char printRankIntermedResults = 'n';
     std::string whichChorder;          ///< results file name (session name + suffix)
 };
+
+/// True when v is one of the listed numbers.
+inline bool IsOneOf(int v, std::initializer_list<int> list) {
+    for (int x : list)
+        if (v == x) return true;
+    return false;
+}
 
 inline constexpr const char* rankingAlgorithmInfo[2] = {"1 (stepwise)", "2 (all trait combinations)"};
 inline constexpr const char* reseCSToptInfoRank[2] = {"1 (Gower index)", "2 (Euclidean distance)"};

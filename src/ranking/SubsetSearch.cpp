@@ -16,12 +16,6 @@ namespace kolvar {
 
 namespace {
 
-bool IsOneOf(int v, std::initializer_list<int> list) {
-    for (int x : list)
-        if (v == x) return true;
-    return false;
-}
-
 bool NeedsDX(int code) { return IsOneOf(code, {2, 4, 6, 7, 9, 10, 12}); }
 
 const char* kValueLabels[12] = {"r(RE)", "r(XE.TR)", "r(SE)", "r(PX)", "r(PT)", "r(PX.T)",
@@ -51,24 +45,10 @@ void MirrorUpper(int n, Matrix<double>& m) {
 void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& rd, int code) {
     const Options& opt = in.opt;
     const DataSet& d = in.d;
-    fp << version << "\n\n" << lineL << '\n' << "TRAIT SUBSET OPTIMIZATION\n" << lineL << '\n';
-    TimeStamp(fp, in.clock);
-    fp << Fmt("Session:        %s \n", in.session.sessionName.c_str())
-       << Fmt("Formatted data: %s \n", in.session.whichFormda.c_str());
-    fp << (in.rs.optUnitTotalAdjust1
-               ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
-               : "Community data matrix W NOT adjusted to unit totals prior to trait convergence evaluation.\n");
-    fp << (in.fa.optUnitTotalAdjust2 ? "Community data matrix W adjusted to unit totals prior to fuzzy weighting.\n"
-                                     : "Community data matrix W NOT adjusted to unit totals prior to fuzzy weighting.\n");
+    WriteResultsTop(fp, in, "fuzzy weighting");
     fp << "Trait ranking criterion (TRC): " << OptStructInfo(in.fa.opt_struct) << '\n';
     fp << "Correlation measure: " << opt_roInfo[static_cast<std::size_t>(rd.optRo - 1)] << '\n';
-    if (rd.optRo == 1) {
-        if (rd.method == 'r')
-            fp << "Rd matrix correlations (" << kCiteRd << "). ";
-        else
-            fp << "Mantel type matrix correlations. ";
-        fp << (rd.squareDist ? "Squared distances were used.\n" : "Unsquared distances were used.\n");
-    }
+    if (rd.optRo == 1) WriteCorrelationMethod(fp, rd);
     fp << "Resemblance function between OTUs: " << reseCSToptInfoRank[rd.gower ? 0 : 1] << '\n';
     if (rd.gower)
         fp << "Gower similarity modified to count matching absences in binary traits? "
@@ -79,9 +59,7 @@ void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& r
     fp << "Ranking algorithm: " << rankingAlgorithmInfo[1] << '\n';
     if (NeedsDX(code)) fp << "Fuzzy transformation: " << fuzzyInfo[rd.fuzzy ? 3 : 0] << '\n';
     if (rd.optRo == 1) fp << "Resemblance option between communities: " << ReseOptInfo(rd.reseOpt) << '\n';
-    bool anyZero = false;
-    for (int j = 0; j < d.nch; ++j) anyZero = anyZero || !(d.weight[j] > 0.0);
-    if (anyZero) {
+    if (AnyTraitLeftOut(d)) {
         fp << "Traits that were considered:\n";
         for (int j = 0; j < d.nch; ++j)
             if (d.weight[j] > 0.0) fp << Fmt("%-3s", d.chLabel[j].c_str());
