@@ -158,11 +158,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingInputs& in) {
     std::vector<SizeBest> bestBySize(static_cast<std::size_t>(std::max(nMax, 0) + 1));
     for (auto& b : bestBySize) b.Reset(CompareMode::Signed, nch);
     BestList bestEvaluations(CompareMode::Signed, nch), bestSubsets(CompareMode::Signed, nch);
-    const bool canEvaluate = rd.nTypes >= 2 && rd.nTypes <= rd.t;
-    if (!canEvaluate)
-        in.con.err << Fmt("\nThe partition of OTUs has %d type(s): at least 2 are needed, no trait subset was "
-                          "evaluated.\n",
-                          rd.nTypes);
+    const bool canEvaluate = EnoughTypes(in.con, rd);
 
     auto writeSizeLine = [&](int k) {
         const SizeBest& b = bestBySize[static_cast<std::size_t>(k)];

@@ -309,6 +309,13 @@ void WriteCorrelationMethod(std::ostream& fp, const RankingData& rd) {
     fp << (rd.squareDist ? "Squared distances were used.\n" : "Unsquared distances were used.\n");
 }
 
+bool EnoughTypes(Console& con, const RankingData& rd) {
+    if (rd.nTypes >= 2 && rd.nTypes <= rd.t) return true;
+    con.err << Fmt("\nThe partition of OTUs has %d type(s): at least 2 are needed, no trait subset was evaluated.\n",
+                   rd.nTypes);
+    return false;
+}
+
 bool AnyTraitLeftOut(const DataSet& d) {
     for (int j = 0; j < d.nch; ++j)
         if (!(d.weight[j] > 0.0)) return true;

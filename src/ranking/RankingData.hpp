@@ -117,6 +117,9 @@ void WriteTraitLabels(std::ostream& fp, const std::vector<std::string>& labels, 
 void WriteResultsTop(std::ostream& fp, const RankingInputs& in, const char* secondWhat);
 /// "Mantel type matrix correlations. " or the Rd line, then squared or unsquared.
 void WriteCorrelationMethod(std::ostream& fp, const RankingData& rd);
+/// True when the partition of OTUs gives from 2 to tcst types; otherwise says
+/// on the error stream that no subset can be evaluated.
+bool EnoughTypes(Console& con, const RankingData& rd);
 /// True when some trait has weight 0 (it takes no part in the search).
 bool AnyTraitLeftOut(const DataSet& d);
 

@@ -251,11 +251,7 @@ void ChRankLib(const RankingInputs& in, int code) {
     BestList best(mode, nch);
     const auto& labels = in.d.chLabel;
     const bool intermediate = in.rs.printRankIntermedResults == 'y';
-    const bool canEvaluate = rd.nTypes >= 2 && rd.nTypes <= rd.t;
-    if (!canEvaluate)
-        in.con.err << Fmt("\nThe partition of OTUs has %d type(s): at least 2 are needed, no trait subset was "
-                          "evaluated.\n",
-                          rd.nTypes);
+    const bool canEvaluate = EnoughTypes(in.con, rd);
 
     auto writeSizeLine = [&](int k) {
         const SizeBest& b = bestBySize[static_cast<std::size_t>(k)];
