@@ -46,23 +46,6 @@ TEST(RankingSettings, RefusalsByDataSet) {
         }
 }
 
-TEST(RankingSettings, CodesAndSuffixes) {
-    EXPECT_EQ(ChRankCode(1), 10);
-    EXPECT_EQ(ChRankCode(9), 12);
-    EXPECT_EQ(ChRankCode(17), 2);
-    EXPECT_EQ(ChRankCode(24), 3);
-    EXPECT_EQ(ChRankCode(15), 0);
-    EXPECT_STREQ(ChRankSuffix(1), "ChRank_TDAP_TCAP.txt");
-    EXPECT_STREQ(ChRankSuffix(14), "ChRank_BetaNicheConserv.txt");
-    EXPECT_STREQ(ChRankSuffix(23), "ChRank_roXY_T.txt");
-    EXPECT_EQ(ChRankSuffix(2), nullptr);
-    EXPECT_EQ(OptStructInfo(17), "17 (beta divergence: ro(XE.TR))");
-    EXPECT_NE(OptStructInfo(21).find("r(XY))"), std::string::npos);
-    EXPECT_NE(OptStructInfo(24).find("r(SE))"), std::string::npos);
-    EXPECT_EQ(OptStructInfo(18), "");
-    EXPECT_EQ(OptStructInfo(25), "");
-}
-
 TEST(RankingSettings, NoVariablesNoPhylogenyOffersOnlyBealsCriteria) {
     test::TinyRanking f;
     f.d.nenv = 0;
