@@ -273,9 +273,10 @@ void SearchSubsets(const RankingInputs& in, const RankingData& rd, bool sequenti
             }
             for (int b = 0; b < m; ++b) {
                 ++iteration;
-                ReportProgress(in.progress,
-                               Fmt("Iteration: %d of %d, Traits: %d", static_cast<int>(iteration), static_cast<int>(total), k)
-                                   .c_str());
+                if (in.progress)
+                    in.progress(Fmt("Iteration: %d of %d, Traits: %d", static_cast<int>(iteration),
+                                    static_cast<int>(total), k)
+                                    .c_str());
                 visit(k, lists.data() + b * stride, evaluated[b] != 0, stats[b]);
             }
             done += m;

@@ -221,6 +221,20 @@ TEST(Search, StructuresFileOnlyWhenKept) {
     EXPECT_NE(st.find("Rao entropy expressed as equivalent numbers of OTUs"), std::string::npos);
 }
 
+TEST(Search, NicheStructuresHoldTwoResidualMatricesPerEvaluation) {
+    TinyRanking f;
+    ScratchDir dir;
+    f.fa.opt_struct = 15;
+    f.opt.saveStruct = 'y';
+    RunSearch(f, dir, 0);
+    const std::string st = dir.Read("tinyStr.txt");
+    std::size_t residuals = 0;
+    for (std::size_t p = 0; (p = st.find("(residuals after removing the effect of DT):\n", p)) != std::string::npos; ++p)
+        ++residuals;
+    EXPECT_EQ(residuals, 14u);  // 7 subsets
+    EXPECT_NE(st.find("\nTrait ranking criterion:\tro(PT)=\t"), std::string::npos);
+}
+
 TEST(Search, UnwritableResultsFileIsFatalAndLeavesNothing) {
     TinyRanking f;
     ScratchDir dir;
