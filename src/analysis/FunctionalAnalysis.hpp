@@ -11,6 +11,7 @@
 
 #include "QMLib/Matrix.hpp"
 #include "analysis/AnalysisState.hpp"
+#include "analysis/CommunityMatrices.hpp"
 
 namespace kolvar {
 
@@ -23,14 +24,6 @@ struct Random;
 /// after the open routine's message (status 1, nothing more printed).
 void PFTs_ScalingUp(const AnalysisState& p);
 
-/// Dissimilarity between the n rows of data (n x p) for the community options:
-/// 10 chord (rows normalised, then Euclidean), 8 and 9 absolute value function,
-/// 6 and 7 Euclidean distance; other options leave out untouched.
-void NominalReseNonHier(int n, int p, const Matrix<double>& data, Matrix<double>& out, int option);
-/// True when some trait of type 2 (nominal) has selection flag 1.
-bool HasQualitTraitSelect(int n, const int* chtype, const int* select);
-/// True when any trait has type 2.
-bool HasQualitTrait(int n, const int* chtype);
 /// Element i of each vector takes the old element at the 1-based position order[i].
 void ReorderVectors(int n, const int* order, int* a, int* b, double* c, double* d);
 
@@ -64,16 +57,6 @@ void AdjustWCopies(int ncsm, int tcst, WCopies& w, const std::vector<int>& weigh
 /// Multiplies column g (g < min(cols, weights)) by weight_OTUs[g], then scales
 /// the rows to unit sum again: the way excluded OTUs leave U and Q.
 void ApplyOTUWeightsToColumns(int rows, int cols, Matrix<double>& m, const std::vector<int>& weight_OTUs);
-
-/// E restricted to the variables with eVarSelect 1 (in their order) and their
-/// types; returns the number of selected variables.
-int BuildSelectedE(const DataSet& d, Matrix<double>& E, std::vector<int>& types);
-
-/// Dissimilarity between communities from the selected E by the kind of E:
-/// 1 Euclidean; 2, 4, 5 without qualitative variables standardised Euclidean;
-/// otherwise 1 - Gower similarity. E is not changed.
-void BuildDE(int optEnvVarType, int temEnvQual, int ncsm, int nEnv, const Matrix<double>& E,
-             const std::vector<int>& types, bool countDoubleAbsence, Matrix<double>& DE);
 
 /// Calls visit(select, iteration, total, k) for every analysed trait subset in
 /// order. Without combinations: one subset, the traits of positive weight. With

@@ -16,6 +16,11 @@ namespace kolvar {
 inline constexpr const char* kCitePartitioning = "Pillar et al. (2013)";
 inline constexpr const char* kCiteRd = "Pillar & Orloci (1996)";
 inline constexpr const char* kCiteRV = "Robert & Escoufier (1976)";
+/// References of the report and the trait-ranking results.
+inline constexpr const char* kCitePartialOneMatrix = "Legendre (2000)";
+inline constexpr const char* kCiteNullModels = "Pillar & Duarte (2010)";
+inline constexpr const char* kCiteBealsCooccurrence = "De Caceres & Legendre (2008)";
+inline constexpr const char* kCiteDiversityCorrection = "Jost (2007)";
 
 /// Names of the statistic types 1 to 3 of opt_ro (index opt_ro - 1).
 inline const std::array<std::string, 3> opt_roInfo = {

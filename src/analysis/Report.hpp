@@ -16,19 +16,6 @@
 
 namespace kolvar {
 
-/// Author-year references quoted in the report texts (the settings dialogue
-/// shares kCiteRd, kCiteRV and kCitePartitioning).
-inline constexpr const char* kCitePartialOneMatrix = "Legendre (2000)";
-inline constexpr const char* kCiteNullModels = "Pillar & Duarte (2010)";
-inline constexpr const char* kCiteBealsCooccurrence = "De Caceres & Legendre (2008)";
-inline constexpr const char* kCiteDiversityCorrection = "Jost (2007)";
-
-/// "1 (information divergence within rows)" ... "10 (chord distance)"; index = option - 1.
-const std::string& ReseOptInfo(int rese_opt);
-
-/// The labels of the selected entries (flag 1), each followed by a tab.
-std::string SelectedLabels(const std::vector<std::string>& labels, const std::vector<int>& select);
-
 /// Header: version (new file only), title, time stamp, data set, traits, the
 /// settings of the run, and with printDetail the raw W (communities x OTUs).
 void WriteReportHeader(std::ostream& fp, const ReportSettings& p, const DataSet& d, OTUExclusion ex, int nTypes,

@@ -11,10 +11,6 @@ void NotAvailable(Program& p, const char* what) {
 }
 }  // namespace
 
-std::optional<std::string> IFChOrderSearch(Program& p) {
-    NotAvailable(p, "Trait ranking");
-    return std::nullopt;
-}
 void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(Program& p) {
     NotAvailable(p, "Metacommunity data simulation");
 }

@@ -1,0 +1,146 @@
+// Criterion values of one subset on the tiny data set against plain
+// reference computations written in the test.
+
+#include <gtest/gtest.h>
+
+#include "RankingFixture.hpp"
+#include "ranking/NicheConservation.hpp"
+#include "ranking/SubsetSearch.hpp"
+
+namespace kolvar {
+namespace {
+
+using test::Reference;
+using test::TinyRanking;
+
+double Evaluate(TinyRanking& f, int code, const std::vector<int>& select) {
+    RankingData rd;
+    PrepareRankingData(f.Inputs(), ChRankNeeds(code), rd, nullptr);
+    SubsetWork w;
+    w.Allocate(rd);
+    w.select = select;
+    return EvaluateChRankCode(rd, code, w);
+}
+
+struct Case {
+    const char* name;
+    std::vector<int> select;
+};
+
+class CriteriaTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CriteriaTest, EveryCodeMatchesThePlainComputation) {
+    TinyRanking f;
+    const std::vector<int> sel = GetParam().select;
+    const Reference r(f, sel);
+    const auto DE = Reference::Dist(r.E), DX = Reference::Dist(r.X), DT = Reference::Dist(r.T);
+    const double rXE = Reference::Mantel(DX, DE), rTE = Reference::Mantel(DT, DE), rXT = Reference::Mantel(DX, DT);
+    EXPECT_NEAR(Evaluate(f, 10, sel), rXE, 1e-12);
+    EXPECT_NEAR(Evaluate(f, 11, sel), rTE, 1e-12);
+    EXPECT_NEAR(Evaluate(f, 12, sel), Reference::Partial(rXE, rXT, rTE), 1e-12);
+
+    const std::vector<double> rao = r.Rao();
+    Matrix<double> DR(5, 5);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) DR[i][j] = std::fabs(rao[i] - rao[j]);
+    const double rRE = Reference::Mantel(DR, DE), rXR = Reference::Mantel(DX, DR), rTR = Reference::Mantel(DT, DR);
+    EXPECT_NEAR(Evaluate(f, 1, sel), rRE, 1e-12);
+    const double expectXE_TR = Reference::Partial(Reference::Partial(rXE, rXR, rRE), Reference::Partial(rXT, rXR, rTR),
+                                                  Reference::Partial(rTE, rTR, rRE));
+    EXPECT_NEAR(Evaluate(f, 2, sel), expectXE_TR, 1e-12);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+
+    // Crisp taxa {1,2}, {3,4}, {5}: P is W pooled by taxon.
+    Matrix<double> P(5, 3);
+    const int taxon[5] = {0, 0, 1, 1, 2};
+    for (int c = 0; c < 5; ++c)
+        for (int i = 0; i < 5; ++i) P[c][taxon[i]] += r.Wn[c][i];
+    const auto DP = Reference::Dist(P);
+    const double rPX = Reference::Mantel(DP, DX), rPT = Reference::Mantel(DP, DT);
+    EXPECT_NEAR(Evaluate(f, 4, sel), rPX, 1e-12);
+    EXPECT_NEAR(Evaluate(f, 5, sel), rPT, 1e-12);
+    EXPECT_NEAR(Evaluate(f, 6, sel), Reference::Partial(rPX, rXT, rPT), 1e-12);
+
+    // Niche conservation: products of the same correlations.
+    f.fa.opt_struct = 15;
+    RankingData rd;
+    Needs needs;
+    needs.T = needs.X = needs.DX = needs.P = needs.E = true;
+    PrepareRankingData(f.Inputs(), needs, rd, nullptr);
+    SubsetWork w;
+    w.Allocate(rd);
+    w.select = sel;
+    SubsetStats s{};
+    const double rPE = Reference::Mantel(DP, DE);
+    EvaluateNicheConservation(rd, 15, rPE, w, s);
+    EXPECT_NEAR(s[nsValue], rPX * rXE, 1e-12);
+    EXPECT_NEAR(s[nsBetaNiche], rPT * rTE, 1e-12);
+    EXPECT_NEAR(s[nsXE_T], Reference::Partial(rXE, rXT, rTE), 1e-12);
+    EXPECT_NEAR(s[nsPE_T], Reference::Partial(rPE, rPT, rTE), 1e-12);
+    EXPECT_NEAR(s[nsXE_PT], Reference::Partial(s[nsXE_T], s[nsPX_T], s[nsPE_T]), 1e-12);
+    EvaluateNicheConservation(rd, 14, rPE, w, s);
+    EXPECT_NEAR(s[nsValue], rPT * rTE, 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Subsets, CriteriaTest,
+                         ::testing::Values(Case{"all", {1, 1, 1}}, Case{"first", {1, 0, 0}}, Case{"pair", {0, 1, 1}}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Criteria, GroupedTypesKeepRaoOnTheOTUsAndCompareDarkDiversityTypeByType) {
+    TinyRanking f;
+    f.d.partition_OTUs = {2, 2, 1, 3, 3};
+    const std::vector<int> sel{1, 1, 0};
+    const Reference r(f, sel);
+    const auto DE = Reference::Dist(r.E);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+    // Rao entropy does not depend on the grouping.
+    const double grouped = Evaluate(f, 1, sel);
+    f.d.partition_OTUs = {1, 2, 3, 4, 5};
+    EXPECT_EQ(grouped, Evaluate(f, 1, sel));
+}
+
+TEST(Criteria, TraitDistancesStayEuclideanWhateverTheCommunityOption) {
+    // Options 3 to 5 would convert DT as if it held cross products or correlations.
+    TinyRanking f;
+    const std::vector<int> sel{1, 0, 1};
+    const double euclid = Evaluate(f, 11, sel);
+    for (int option : {3, 4, 5}) {
+        f.hier.rese_opt = option;
+        EXPECT_EQ(Evaluate(f, 11, sel), euclid) << option;
+    }
+}
+
+TEST(Criteria, ProcrusteAndRvUseTheRawMatrices) {
+    TinyRanking f;
+    const std::vector<int> sel{1, 1, 1};
+    f.fa.opt_ro = 3;
+    const Reference r(f, sel);
+    // RV of the column-centred X and E, written out.
+    auto centred = [](Matrix<double> A) {
+        for (std::size_t k = 0; k < A.cols(); ++k) {
+            double m = 0;
+            for (std::size_t i = 0; i < A.rows(); ++i) m += A[i][k];
+            for (std::size_t i = 0; i < A.rows(); ++i) A[i][k] -= m / A.rows();
+        }
+        return A;
+    };
+    auto cross = [](const Matrix<double>& A) {
+        Matrix<double> C(A.rows(), A.rows());
+        for (std::size_t i = 0; i < A.rows(); ++i)
+            for (std::size_t j = 0; j < A.rows(); ++j)
+                for (std::size_t k = 0; k < A.cols(); ++k) C[i][j] += A[i][k] * A[j][k];
+        return C;
+    };
+    const auto Cx = cross(centred(r.X)), Ce = cross(centred(r.E));
+    double xy = 0, xx = 0, yy = 0;
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) {
+            xy += Cx[i][j] * Ce[i][j];
+            xx += Cx[i][j] * Cx[i][j];
+            yy += Ce[i][j] * Ce[i][j];
+        }
+    EXPECT_NEAR(Evaluate(f, 10, sel), xy / std::sqrt(xx * yy), 1e-12);
+}
+
+}  // namespace
+}  // namespace kolvar

@@ -1,0 +1,194 @@
+#include "RankingFixture.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+namespace kolvar::test {
+
+namespace {
+const auto M = Matrix<double>::FromRows;
+}
+
+TinyRanking::TinyRanking() {
+    d.nch = 3;
+    d.ncsm = 5;
+    d.tcst = 5;
+    d.nenv = 2;
+    d.chLabel = {"Ht", "Sla", "Seed"};
+    d.reLabel = {"c1", "c2", "c3", "c4", "c5"};
+    d.envLabel = {"e1", "e2"};
+    d.chtype = {3, 3, 3};
+    d.chrange = {0, 0, 0};
+    d.onsta = {5, 5, 5};
+    d.weight = {1, 1, 1};
+    d.csm_Float = M({{1.0, 10, 0.5}, {2.0, 14, 0.1}, {4.0, 11, 0.9}, {7.0, 20, 0.4}, {3.0, 16, 0.7}});
+    // cadat is OTUs x communities.
+    const Matrix<double> W = M({{3, 1, 0, 0, 2}, {0, 2, 4, 1, 0}, {1, 0, 2, 3, 1}, {2, 2, 0, 1, 4}, {0, 1, 1, 2, 3}});
+    d.cadat = Matrix<double>(5, 5);
+    for (int c = 0; c < 5; ++c)
+        for (int i = 0; i < 5; ++i) d.cadat[i][c] = W[c][i];
+    d.env = M({{1.0, 5}, {2.5, 3}, {4.0, 8}, {0.5, 6}, {3.0, 1}});
+    d.optEnvVarType = 1;
+    d.envVarType = {3, 3};
+    d.eVarSelect = {1, 1, 0, 0, 0};
+    d.weight_OTUs = {1, 1, 1, 1, 1};
+    d.partition_OTUs = {1, 2, 3, 4, 5};
+    d.phylogenyRese = Matrix<double>(5, 5);
+    d.phylogenyMatrixType = 1;
+    d.hasPhylogeny = true;
+
+    opt.sDigits = 6;
+    session.sessionName = "tiny";
+    session.whichFormda = "tinyFormda.txt";
+    fa.opt_ro = 1;
+    fa.opt_MatrixCorr = 'm';
+    fa.optUnitTotalAdjust2 = true;
+    fa.opt_struct = 1;
+    fa.partition_OTUs_Phyl = {1, 1, 2, 2, 3};
+    fa.fuzzyPhyl = 0;
+    hier.rese_opt = 6;
+    hier.fuzzy = 3;
+    hier.reseCstOpt = 1;
+    hier.traitBasedOpt = 1;
+    rs.nMinTraitsChRank = 1;
+    rs.nMaxTraitsChRank = 3;
+    rs.nMinCSTGroupsChRank = rs.nMaxCSTGroupsChRank = 5;
+    rs.whichChorder = "tinyChRank.txt";
+}
+
+RankingInputs TinyRanking::Inputs(int threads) {
+    return RankingInputs{con, clock, opt, session, d, fa, hier, rs, rnd,
+                         [this](const char* m) { progress.emplace_back(m); }, threads};
+}
+
+Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), select(std::move(sel)) {
+    const DataSet& d = f.d;
+    const int n = d.ncsm, t = d.tcst, p = d.nch;
+    Wn = Matrix<double>(n, t);
+    for (int c = 0; c < n; ++c) {
+        double total = 0;
+        for (int i = 0; i < t; ++i) total += d.cadat[i][c];
+        for (int i = 0; i < t; ++i) Wn[c][i] = d.cadat[i][c] / total;
+    }
+    W1 = Wn;
+    // Gower: each quantitative trait 1 - |a - b| / range, kept in single precision, averaged.
+    S = Matrix<double>(t, t);
+    for (int i = 0; i < t; ++i)
+        for (int j = 0; j < t; ++j) {
+            double sum = 0;
+            int count = 0;
+            for (int k = 0; k < p; ++k) {
+                if (!select[k]) continue;
+                double mx = d.csm_Float[0][k], mn = mx;
+                for (int o = 0; o < t; ++o) {
+                    mx = std::max(mx, d.csm_Float[o][k]);
+                    mn = std::min(mn, d.csm_Float[o][k]);
+                }
+                sum += static_cast<float>(1.0 - std::fabs(d.csm_Float[i][k] - d.csm_Float[j][k]) / (mx - mn));
+                ++count;
+            }
+            S[i][j] = sum / count;
+        }
+    // Each OTU its own type when the partition is 1..5; otherwise types by label.
+    std::vector<int> labels = d.partition_OTUs;
+    std::sort(labels.begin(), labels.end());
+    labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
+    const int g = static_cast<int>(labels.size());
+    U = Matrix<double>(t, g);
+    for (int i = 0; i < t; ++i) {
+        double rowSum = 0;
+        for (int c = 0; c < g; ++c) {
+            double sum = 0;
+            int members = 0;
+            for (int o = 0; o < t; ++o)
+                if (d.partition_OTUs[o] == labels[c]) {
+                    sum += S[i][o];
+                    ++members;
+                }
+            U[i][c] = sum / members;
+            rowSum += U[i][c];
+        }
+        for (int c = 0; c < g; ++c) U[i][c] /= rowSum;
+    }
+    X = Matrix<double>(n, g);
+    for (int c = 0; c < n; ++c)
+        for (int k = 0; k < g; ++k)
+            for (int i = 0; i < t; ++i) X[c][k] += Wn[c][i] * U[i][k];
+    T = Matrix<double>(n, p);
+    for (int k = 0; k < p; ++k) {
+        if (!select[k]) continue;
+        double norm = 0;
+        for (int c = 0; c < n; ++c) {
+            for (int i = 0; i < t; ++i) T[c][k] += W1[c][i] * d.csm_Float[i][k];
+            norm += T[c][k] * T[c][k];
+        }
+        for (int c = 0; c < n; ++c) T[c][k] /= std::sqrt(norm);
+    }
+    int nE = 0;
+    for (int e = 0; e < d.nenv; ++e) nE += d.eVarSelect[e];
+    E = Matrix<double>(n, nE);
+    for (int c = 0, col = 0; c < n; ++c, col = 0)
+        for (int e = 0; e < d.nenv; ++e)
+            if (d.eVarSelect[e]) E[c][col++] = d.env[c][e];
+}
+
+Matrix<double> Reference::Dist(const Matrix<double>& A) {
+    Matrix<double> D(A.rows(), A.rows());
+    for (std::size_t i = 0; i < A.rows(); ++i)
+        for (std::size_t j = 0; j < A.rows(); ++j) {
+            double s = 0;
+            for (std::size_t k = 0; k < A.cols(); ++k) s += (A[i][k] - A[j][k]) * (A[i][k] - A[j][k]);
+            D[i][j] = std::sqrt(s);
+        }
+    return D;
+}
+
+double Reference::Mantel(const Matrix<double>& A, const Matrix<double>& B) {
+    std::vector<double> a, b;
+    for (std::size_t i = 0; i < A.rows(); ++i)
+        for (std::size_t j = i + 1; j < A.rows(); ++j) {
+            a.push_back(A[i][j]);
+            b.push_back(B[i][j]);
+        }
+    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / a.size();
+    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / b.size();
+    double sab = 0, saa = 0, sbb = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        sab += (a[k] - ma) * (b[k] - mb);
+        saa += (a[k] - ma) * (a[k] - ma);
+        sbb += (b[k] - mb) * (b[k] - mb);
+    }
+    return sab / std::sqrt(saa * sbb);
+}
+
+double Reference::Partial(double rab, double rac, double rbc) {
+    return (rab - rac * rbc) / std::sqrt((1 - rac * rac) * (1 - rbc * rbc));
+}
+
+std::vector<double> Reference::Rao() const {
+    // Square roots of the trait dissimilarities, relative abundances, all ordered pairs.
+    std::vector<double> R(Wn.rows(), 0.0);
+    for (std::size_t c = 0; c < Wn.rows(); ++c)
+        for (std::size_t i = 0; i < Wn.cols(); ++i)
+            for (std::size_t j = 0; j < Wn.cols(); ++j) R[c] += std::sqrt(1 - S[i][j]) * Wn[c][i] * Wn[c][j];
+    return R;
+}
+
+Matrix<double> Reference::DarkDiversity() const {
+    // W pooled into the types of X, compared type by type.
+    const DataSet& d = f.d;
+    std::vector<int> labels = d.partition_OTUs;
+    std::sort(labels.begin(), labels.end());
+    labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
+    Matrix<double> Sd(Wn.rows(), 1);
+    for (std::size_t c = 0; c < Wn.rows(); ++c)
+        for (std::size_t k = 0; k < labels.size(); ++k) {
+            double pooled = 0;
+            for (std::size_t i = 0; i < Wn.cols(); ++i)
+                if (d.partition_OTUs[i] == labels[k]) pooled += Wn[c][i];
+            Sd[c][0] += std::fabs(pooled - X[c][k]);
+        }
+    return Sd;
+}
+
+}  // namespace kolvar::test
