@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
+#include "analysis/Compositions.hpp"
 #include "shell/Program.hpp"
 
 namespace kolvar {
@@ -23,10 +24,6 @@ struct Random;
 /// after the open routine's message (status 1, nothing more printed).
 void PFTs_ScalingUp(Program& p);
 
-/// Dissimilarity between the n rows of data (n x p) for the community options:
-/// 10 chord (rows normalised, then Euclidean), 8 and 9 absolute value function,
-/// 6 and 7 Euclidean distance; other options leave out untouched.
-void NominalReseNonHier(int n, int p, const Matrix<double>& data, Matrix<double>& out, int option);
 /// True when some trait of type 2 (nominal) has selection flag 1.
 bool HasQualitTraitSelect(int n, const int* chtype, const int* select);
 /// True when any trait has type 2.
@@ -35,35 +32,6 @@ bool HasQualitTrait(int n, const int* chtype);
 void ReorderVectors(int n, const int* order, int* a, int* b, double* c, double* d);
 
 // ---- pieces of the analysis, exposed for the tests ------------------------------
-
-/// The three working compositions (communities x OTUs) and the richness.
-struct WCopies {
-    Matrix<double> Wfw;   ///< copy 1: X and P; unit totals only when asked
-    Matrix<double> W;     ///< copy 2: T and diversity, always unit totals
-    Matrix<double> Wraw;  ///< copy 3: raw, for Beals smoothing
-    std::vector<int> richness;  ///< OTUs with a value above 0 per community
-};
-
-/// Fills the three copies from cadat (OTUs x communities) and counts richness.
-void FillWCopies(int tcst, int ncsm, const Matrix<double>& cadat, WCopies& w);
-
-/// How the OTU selection changes the compositions: exclusion when some OTU has
-/// weight 0; keepScale when excluded OTUs are also taken out of the totals.
-struct OTUExclusion {
-    bool exclusion = false;
-    bool keepScale = false;
-};
-OTUExclusion GetOTUExclusion(int tcst, const std::vector<int>& weight_OTUs, bool keepAdditivity);
-
-/// Adjusts copies 1 and 2 in the analysis order: unit totals (copy 2 always when
-/// unitTotal1, copy 1 when unitTotal2), the qualitative/quantitative component
-/// (partOpt 1 or 2), then the OTU weights. Missing values stay missing.
-void AdjustWCopies(int ncsm, int tcst, WCopies& w, const std::vector<int>& weight_OTUs, bool unitTotal1,
-                   bool unitTotal2, int partOpt, OTUExclusion ex);
-
-/// Multiplies column g (g < min(cols, weights)) by weight_OTUs[g], then scales
-/// the rows to unit sum again: the way excluded OTUs leave U and Q.
-void ApplyOTUWeightsToColumns(int rows, int cols, Matrix<double>& m, const std::vector<int>& weight_OTUs);
 
 /// E restricted to the variables with eVarSelect 1 (in their order) and their
 /// types; returns the number of selected variables.

@@ -15,8 +15,5 @@ std::optional<std::string> IFChOrderSearch(Program& p) {
     NotAvailable(p, "Trait ranking");
     return std::nullopt;
 }
-void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(Program& p) {
-    NotAvailable(p, "Metacommunity data simulation");
-}
 
 }  // namespace kolvar

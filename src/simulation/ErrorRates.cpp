@@ -10,7 +10,7 @@
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/FunctionalAnalysis.hpp"
+#include "analysis/Compositions.hpp"
 #include "shell/Console.hpp"
 #include "shell/Prompts.hpp"
 #include "simulation/Combinations.hpp"
