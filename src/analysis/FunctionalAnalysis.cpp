@@ -8,21 +8,21 @@
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 #include "analysis/Report.hpp"
 #include "analysis/Settings.hpp"
 #include "data/Import.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
-#include "shell/Track.hpp"
+#include "program/Actions.hpp"
+#include "base/Prompts.hpp"
+#include "program/Track.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -11,7 +11,7 @@
 
 #include "QMLib/Matrix.hpp"
 #include "analysis/Compositions.hpp"
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 

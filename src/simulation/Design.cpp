@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cfloat>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Transform.hpp"
-#include "shell/Console.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Console.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

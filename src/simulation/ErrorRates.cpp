@@ -5,16 +5,16 @@
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/Compositions.hpp"
-#include "shell/Console.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Console.hpp"
+#include "base/Prompts.hpp"
 #include "simulation/Combinations.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

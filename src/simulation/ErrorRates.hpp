@@ -12,7 +12,7 @@
 #include "QMLib/Matrix.hpp"
 #include "analysis/FunctionalSettings.hpp"
 #include "analysis/HierarchySettings.hpp"
-#include "shell/State.hpp"
+#include "base/State.hpp"
 #include "simulation/Design.hpp"
 #include "simulation/Model.hpp"
 #include "stattests/PermTest.hpp"

@@ -6,7 +6,7 @@
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "simulation/Logistic.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <iostream>
 
-#include "QMLib/Fatal.hpp"
-#include "stattests/Random.hpp"
+#include "base/Fatal.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

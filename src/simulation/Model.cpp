@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <optional>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Transform.hpp"
 #include "simulation/Logistic.hpp"
 #include "simulation/StepFile.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 
 namespace kolvar {
 

@@ -5,17 +5,17 @@
 #include <algorithm>
 #include <cmath>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
-#include "shell/Console.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Console.hpp"
+#include "base/Prompts.hpp"
 #include "simulation/Generate.hpp"
 #include "simulation/Model.hpp"
 #include "simulation/StepFile.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -4,7 +4,7 @@
 // mode, the permutation test of every data set and the rejection rates.
 
 #include "base/Progress.hpp"
-#include "shell/State.hpp"
+#include "base/State.hpp"
 #include "simulation/Design.hpp"
 #include "simulation/ErrorRates.hpp"
 

@@ -9,7 +9,7 @@
 
 #include "simulation/Generate.hpp"
 #include "simulation/Logistic.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 namespace {

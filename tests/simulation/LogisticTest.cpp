@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "simulation/Logistic.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 namespace {

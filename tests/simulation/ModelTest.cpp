@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "simulation/Model.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

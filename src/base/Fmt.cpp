@@ -1,4 +1,4 @@
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,16 +1,16 @@
-#include "shell/Preferences.hpp"
+#include "program/Preferences.hpp"
 
 #include <cctype>
 #include <cfloat>
 #include <climits>
 #include <fstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
+#include "base/SafeWrite.hpp"
+#include "program/Actions.hpp"
+#include "program/Menus.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

@@ -7,7 +7,7 @@
 
 #include "analysis/Settings.hpp"
 #include "data/DataSet.hpp"
-#include "shell/Actions.hpp"
+#include "program/Actions.hpp"
 #include "simulation/Study.hpp"
 
 namespace kolvar {
