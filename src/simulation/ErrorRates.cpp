@@ -11,6 +11,7 @@
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/Compositions.hpp"
+#include "analysis/TestSettings.hpp"
 #include "base/Console.hpp"
 #include "base/Prompts.hpp"
 #include "simulation/Combinations.hpp"
@@ -289,7 +290,7 @@ bool AnalyseDataSet(DataSetContext& ctx, ErrorRateStudy& study) {
             if (fa.opt_ro == 5) pseudoF.Allocate(nEnv, nT);
 
             PermTest_FunctionalPhyl_Correl_Input in;
-            in.niter = fa.niter;
+            SetTestOptions(in, fa, hier, ctx.opt);
             in.nch = nT;
             in.chSelect = select;
             in.nOTUs = tcst;
@@ -311,34 +312,18 @@ bool AnalyseDataSet(DataSetContext& ctx, ErrorRateStudy& study) {
             in.M = &M;
             in.regrResults = fa.opt_ro == 4 ? &regr : nullptr;
             in.pseudoFResults = fa.opt_ro == 5 ? &pseudoF : nullptr;
-            in.rese_opt = hier.rese_opt;
-            in.opt_ro = fa.opt_ro;
-            in.opt_MatrixCorr = fa.opt_MatrixCorr;
-            in.squareDistMatrixOpt = fa.squareDistMatrixOpt;
-            in.overfitFactorPCARegr = ctx.opt.overfitFactorPCARegr;
-            in.printIntermPermResults = fa.printIntermPermResults;
-            in.optWeightedNullModel = false;
             in.includePhylogeny = false;
-            in.sqrtDissimOpt_RaoTraits = ctx.opt.sqrtDissimOpt_RaoTraits;
-            in.sqrtDissimOpt_RaoPhyl = ctx.opt.sqrtDissimOpt_RaoPhyl;
             in.otuWeightsSelectSubset = ex.exclusion;
-            in.optRestrictPermutNullModel = fa.optRestrictPermutNullModel;
             if (fa.optRestrictPermutNullModel == 1) {
                 in.nestingMembershipOTUs.assign(Sz(tcst), 0);
                 for (int o = 0; o < tcst; ++o) in.nestingMembershipOTUs[o] = fa.nestingMembershipOTUs[Sz(otus[Sz(o)])];
             }
-            in.optTaxaSiteShuffle = fa.optTaxaSiteShuffle;
-            in.twoTailedTest = ctx.opt.twoTailedTest;
-            in.oneMatrixPermPartialCorr = ctx.opt.oneMatrixPermPartialCorr;
-            in.nonParametricSES_opt = ctx.opt.nonParametricSES_opt;
             in.Tobs = &Tobs;
             in.Xobs = &Xobs;
             in.Robs = &Robs;
             in.nncrdObs = &nncrd;
             in.richness = w.richness;
             in.weight_OTUs = wOTU;
-            in.restrictRaoWithinOpt = fa.restrictRaoWithinOpt;
-            in.doBootstrapOpt = fa.doBootstrapOpt;
             in.rndFile = &fp;
             in.rnd = &ctx.rnd;
             in.con = &ctx.con;
