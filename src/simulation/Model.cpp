@@ -37,7 +37,6 @@ struct ModelWork {
     std::vector<double> meanBirthSite; // nSites, over all OTUs
     Array3D<double> distRaw, dist, prob;  // nTraits x nSites x nOTUs
     Matrix<double> combined;           // nSites x nOTUs
-    Matrix<double> unitComposition;    // nSites x nOTUs
     Matrix<double> prevCWM, change;    // nTraits x nSites
     std::vector<double> factorChange;  // nSites
     Matrix<int> outlier;               // nFactors x nSites
@@ -197,17 +196,22 @@ void Die(MetacommunitySimulation_Input& in, ModelWork& w, int i, int j, int inde
     if (w.thresholdReached && in.composition[i][j] == 0) ++in.extinctions[i];
 }
 
-void ComputeCWM(MetacommunitySimulation_Input& in, ModelWork& w) {
-    const int nS = in.nSites, nO = in.nOTUs;
-    for (int i = 0; i < nS; ++i)
-        for (int j = 0; j < nO; ++j)
+// weightedComposition = the abundances, times the average ages with weightByAge.
+void WeightComposition(MetacommunitySimulation_Input& in) {
+    for (int i = 0; i < in.nSites; ++i)
+        for (int j = 0; j < in.nOTUs; ++j)
             in.weightedComposition[i][j] =
                 in.weightByAge ? in.composition[i][j] * in.averageAge[i][j] : in.composition[i][j];
-    UnitSumRowsAdjMV(nS, nO, in.weightedComposition, w.unitComposition);
+}
+
+// Rows of weightedComposition to unit totals, then CWM = its transpose times the traits.
+void ComputeCWM(MetacommunitySimulation_Input& in) {
+    const int nS = in.nSites, nO = in.nOTUs;
+    UnitSumRowsAdjMV(nS, nO, in.weightedComposition, in.weightedComposition);
     for (int t = 0; t < in.nTraits; ++t)
         for (int i = 0; i < nS; ++i) {
             double sum = 0.0;
-            for (int j = 0; j < nO; ++j) sum += w.unitComposition[i][j] * in.traits[j][t];
+            for (int j = 0; j < nO; ++j) sum += in.weightedComposition[i][j] * in.traits[j][t];
             in.cwm[t][i] = sum;
         }
 }
@@ -294,7 +298,6 @@ bool MetacommunitySimulation(MetacommunitySimulation_Input& in, Random& rnd, con
     w.dist = dim3D<double>(nT, nS, nO);
     w.prob = dim3D<double>(nT, nS, nO);
     w.combined.assign(Sz(nS), Sz(nO));
-    w.unitComposition.assign(Sz(nS), Sz(nO));
     w.prevCWM.assign(Sz(nT), Sz(nS));
     w.change.assign(Sz(nT), Sz(nS));
     w.factorChange.assign(Sz(nS), 0.0);
@@ -410,16 +413,17 @@ bool MetacommunitySimulation(MetacommunitySimulation_Input& in, Random& rnd, con
             WriteSiteLines(in, s, w);
         }
 
-        ComputeCWM(in, w);
+        WeightComposition(in);
+        if (in.saveSteps && in.weightByAge && died) {
+            SimFile f("CommunityDataWeightedByAge.txt", "a", in.err);
+            *f << Fmt("\nAge-weighted abundances (community data matrix) at step %d, AFTER mortality, for %d "
+                      "community sites in rows and %d OTUs in columns:\n",
+                      s, nS, nO);
+            PrintMatrixTab(*f, nS, nO, in.weightedComposition, in.sDigits);
+            f.Close();
+        }
+        ComputeCWM(in);
         if (in.saveSteps) {
-            if (in.weightByAge && died) {
-                SimFile f("CommunityDataWeightedByAge.txt", "a", in.err);
-                *f << Fmt("\nAge-weighted abundances (community data matrix) at step %d, AFTER mortality, for %d "
-                          "community sites in rows and %d OTUs in columns:\n",
-                          s, nS, nO);
-                PrintMatrixTab(*f, nS, nO, in.weightedComposition, in.sDigits);
-                f.Close();
-            }
             SimFile f("CWM.txt", "a", in.err);
             for (int i = 0; i < nS; ++i) {
                 *f << Fmt("%d\t%d\t", s, i + 1);

@@ -32,7 +32,7 @@ struct MetacommunitySimulation_Input {
     Matrix<double> responseParams;       ///< nTraits x nPredictors
     Matrix<double> effectParams;         ///< nFactors x nTraits
     Matrix<double> siteDistances;        ///< nSites x nSites, 0-1
-    Matrix<double> weightedComposition;  ///< out: nSites x nOTUs, abundances (times average age with weightByAge)
+    Matrix<double> weightedComposition;  ///< out: nSites x nOTUs, abundances (times average age with weightByAge), rows to unit totals
     Matrix<double> composition;          ///< out: (nSites + 1) x nOTUs; last row the metacommunity totals
     Matrix<double> averageAge;           ///< out: (nSites + 1) x (nOTUs + 1) years
     Matrix<double> ecosystem;            ///< in/out: nPredictors x nSites

@@ -134,6 +134,22 @@ TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
         EXPECT_GE(in.averageAge[i][in.nOTUs], 0);
         EXPECT_LE(in.averageAge[i][in.nOTUs], in.nSteps / double(in.stepsPerYear));
     }
+    // The weighted composition is age x abundance with rows to unit totals, and
+    // the CWM its product with the traits.
+    for (int i = 0; i < in.nSites; ++i) {
+        double total = 0, weighted = 0;
+        for (int j = 0; j < in.nOTUs; ++j) {
+            total += in.weightedComposition[i][j];
+            weighted += in.composition[i][j] * in.averageAge[i][j];
+        }
+        if (weighted == 0) continue;
+        EXPECT_NEAR(total, 1.0, 1e-12);
+        for (int t = 0; t < in.nTraits; ++t) {
+            double cwm = 0;
+            for (int j = 0; j < in.nOTUs; ++j) cwm += in.composition[i][j] * in.averageAge[i][j] * in.traits[j][t];
+            EXPECT_NEAR(in.cwm[t][i], cwm / weighted, 1e-12);
+        }
+    }
     // The site average is the abundance-weighted mean of its OTU averages.
     for (int i = 0; i < in.nSites; ++i) {
         if (in.abundancePerSite[i] == 0) continue;
