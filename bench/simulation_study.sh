@@ -7,6 +7,7 @@
 # on average, every demographic parameter drawn at random, no feedback.
 #   null       response parameters 0: the traits do not depend on the factors
 #   filter     trait 1 responds strongly to factor 1 (parameter 1.5)
+#   strong     the same with parameter 3
 # Analysis: full metacommunity, trimmed, Beals, no partition, fuzzy types,
 # Mantel on Euclidean distances, all traits and OTUs, unit totals, niter
 # permutations counting the observed data, alpha 0.05, all factors together.
@@ -31,6 +32,7 @@ printf '1 0 0\n0 1 0\n0 0 1\n' > "$work/traitcorr.txt"
 printf '1 0\n0 1\n' > "$work/factorcorr.txt"
 printf '0 0\n0 0\n0 0\n' > "$work/resp_null.txt"
 printf '1.5 0\n0 0\n0 0\n' > "$work/resp_filter.txt"
+printf '3 0\n0 0\n0 0\n' > "$work/resp_strong.txt"
 printf '0 0 0\n0 0 0\n' > "$work/effect.txt"
 
 answers() {  # design shuffle
