@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/Scenario.hpp"
 
@@ -159,6 +160,32 @@ TEST(SimulationScenario, EveryTraitSubsetWithEveryFactor) {
     EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 78);
     const std::string final = dir.Read("FinalSimulatedData.txt");
     EXPECT_NE(final.find("\nTraits:       \t2\nTrait weights:\t0\t1\n"), std::string::npos);
+}
+
+// Regression (4) and analysis of variance (5) tally their own statistics.
+TEST(SimulationScenario, RegressionAndAnovaStudies) {
+    struct Case {
+        const char* settings;
+        std::vector<std::string> wanted;
+    };
+    const Case cases[] = {
+        {"0\n0\n4\n1\n1\nn\n9\ns\nn\nn\n1\n",
+         {"\nTrait:\t1\tr-square\tP=\t", "Factor:\t1\tcoeff\tP=\t", "\nFunctional diversity:\t\tr-square\tP=\t"}},
+        {"0\n0\n5\n6\n1\n1\n1\nn\n9\nt\n0\nn\nn\n1\n",
+         {"\n\nANALYSIS OF VARIANCE\n", "\nSelected traits:\t1\t2\t", "Factor:\t1\tPseudo-F\tP=\t",
+          "Trait:\t2\tFactor:\t1\tPseudo-F\tP=\t"}},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        WriteInputs(dir);
+        const auto r = RunKolvar(dir, Design() + "y\n2\n0.05\nn\n2\n5\nf\ny\nb\n" + c.settings + "X\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::string final = dir.Read("FinalSimulatedData.txt");
+        for (const auto& w : c.wanted) EXPECT_NE(final.find(w), std::string::npos) << w;
+        EXPECT_EQ(final.find("nan"), std::string::npos);
+        EXPECT_NE(dir.Read("Summary.txt").find("Simulated data\t2\t"), std::string::npos);
+    }
 }
 
 TEST(SimulationScenario, LetterBNamesNoTraitSourceAndIsAskedAgain) {
