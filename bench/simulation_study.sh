@@ -12,6 +12,9 @@
 # Mantel on Euclidean distances, all traits and OTUs, unit totals, niter
 # permutations counting the observed data, alpha 0.05, all factors together.
 #
+# EVERY=y analyses every trait subset with every single factor and prints the
+# rates of trait 1 alone against factor 1 alone.
+#
 # Usage: bench/simulation_study.sh [datasets] [niter] [design...] [shuffle...]
 #   defaults: 200 100 "null filter" "s t"; build folder in $BUILD (build-rel).
 # Prints, per design and null model, the wall time and the rejection rates of
@@ -36,7 +39,8 @@ printf '3 0\n0 0\n0 0\n' > "$work/resp_strong.txt"
 printf '0 0 0\n0 0 0\n' > "$work/effect.txt"
 
 answers() {  # design shuffle
-    local shuffle_answers
+    local shuffle_answers every_answers
+    if [ "${EVERY:-n}" = y ]; then every_answers=y; else every_answers=$'n\n1'; fi
     if [ "$2" = s ]; then shuffle_answers="s"; else shuffle_answers=$'t\n0\nn'; fi
     cat <<ANS
 A
@@ -97,8 +101,7 @@ y
 $niter
 $shuffle_answers
 n
-n
-1
+$every_answers
 X
 ANS
 }
@@ -119,6 +122,12 @@ for design in $designs; do
         echo
         echo "== design $design, shuffle $shuffle, $n data sets, niter $niter: $(echo "$t1 - $t0" | bc) s wall"
         grep -E "could be analysed" "$dir/FinalSimulatedData.txt" || true
-        sed -n '/^Convergence (TCAP): r(TE)\tP=/,/^r(SbM)/p' "$dir/FinalSimulatedData.txt" | grep "P=" | tail -n 13
+        if [ "${EVERY:-n}" = y ]; then
+            # The analysis of trait 1 alone against factor 1 alone.
+            awk '/^Traits:       \t1$/ {t = 1} t && /^Weights:/ {if ($0 == "Weights:\t1\t0") p = 1; else t = 0}
+                 p && /P=/ {print; if (/r\(SbM\)/) exit}' "$dir/FinalSimulatedData.txt"
+        else
+            sed -n '/^Convergence (TCAP): r(TE)\tP=/,/^r(SbM)/p' "$dir/FinalSimulatedData.txt" | grep "P=" | tail -n 13
+        fi
     done
 done
