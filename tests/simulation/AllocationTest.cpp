@@ -12,10 +12,14 @@
 namespace {
 std::atomic<bool> gCounting{false};
 std::atomic<long> gAllocations{0};
+std::atomic<long long> gBytes{0};
 }  // namespace
 
 void* operator new(std::size_t n) {
-    if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (gCounting.load(std::memory_order_relaxed)) {
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+        gBytes.fetch_add(static_cast<long long>(n), std::memory_order_relaxed);
+    }
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
@@ -74,6 +78,37 @@ TEST(MetacommunityModelMemory, StepsDoNotAllocate) {
     gCounting = false;
     EXPECT_EQ(gAllocations.load() - atStep100, 0);
     EXPECT_EQ(step, 400);
+}
+
+TEST(MetacommunityModelMemory, BirthListsFollowTheIndividualsAlive) {
+    // 100 sites x 500 OTUs x 1000 steps: lists sized for every step would take
+    // 200 MB; with capacity 2 per site at most 2 individuals of a site are alive.
+    MetacommunitySimulation_Input in;
+    in.nSites = 100;
+    in.nOTUs = 500;
+    in.nTraits = 1;
+    in.nFactors = 1;
+    in.nPredictors = 1;
+    in.maxIndividuals = 200;
+    in.nSteps = 1000;
+    in.Allocate();
+    for (int j = 0; j < in.nOTUs; ++j) {
+        in.survivalParams[0][j][0] = 1.0, in.survivalParams[0][j][1] = -1;
+        in.dispersalParams[j][0] = 1.0, in.dispersalParams[j][1] = -1000;
+        in.densityParams[j][0] = 0.5, in.densityParams[j][1] = -1000;
+        in.ageSurvivalParams[j][0] = 1.0, in.ageSurvivalParams[j][1] = -1;
+        in.maxLifespan[j] = 10;
+    }
+    for (int i = 0; i < in.nSites; ++i) in.inertiaParams[i][0] = 0.5, in.inertiaParams[i][1] = -1;
+    Random rnd;
+    InitRndNumberGenerator(rnd, 3);
+    gBytes = 0;
+    gCounting = true;
+    MetacommunitySimulation(in, rnd);
+    gCounting = false;
+    EXPECT_LT(gBytes.load(), 40LL * 1024 * 1024);
+    EXPECT_GT(in.totalAbundance, 0);
+    EXPECT_LE(in.totalAbundance, 2 * in.nSites);
 }
 
 }  // namespace
