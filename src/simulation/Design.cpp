@@ -7,6 +7,7 @@
 #include "QMLib/Transform.hpp"
 #include "base/Console.hpp"
 #include "base/Prompts.hpp"
+#include "base/SeedPrompt.hpp"
 
 namespace kolvar {
 
@@ -302,17 +303,7 @@ void AskSimulationDesign(Console& con, const Clock& clock, SimulationDesign& d) 
         d.alpha = 0.0;
     }
 
-    con.out << "\nInitialization of the random number generator: \n"
-            << "   1  automatic (taken from the clock)\n"
-            << "   2  specified by the user\n"
-            << "Type option no.: ";
-    d.seedOpt = ReadIntIn(con, "%d\n", "1 2");
-    if (d.seedOpt == 2) {
-        con.out << Fmt("\nEnter seed (integer in the 0 to %u interval):\n", 4294967295u);
-        d.rseed = static_cast<std::uint32_t>(ReadNumberIn(con, "%u\n", "-", 0.0, 4294967295.0));
-    } else {
-        d.rseed = static_cast<std::uint32_t>(clock.Now());
-    }
+    AskRandomSeed(con, clock, d.seedOpt, d.rseed);
 }
 
 namespace {
