@@ -226,6 +226,32 @@ TEST(SimulationScenario, ResultsFileThatCannotBeWrittenIsAFileError) {
     EXPECT_NE(r.err.find("FAIL TO OPEN FILE"), std::string::npos);
 }
 
+// Bad data files: a name that does not open is asked again; unreadable
+// numbers and a correlation matrix that is not positive definite end the run.
+TEST(SimulationScenario, BadDataFiles) {
+    struct Case {
+        const char* corr;
+        std::string answerBefore;  // answered at the correlation file prompt
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"1 0.3\n0.3 1\n", "nosuch.txt\n", 0, "\ncan't open nosuch.txt \n"},
+        {"1 x\n0.3 1\n", "", 1, "\nfile corr.txt "},
+        {"1 2\n2 1\n", "", 1, "\ncholdc failed"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        WriteInputs(dir);
+        dir.Write("corr.txt", c.corr);
+        std::string answers = DataOnly(3, false);
+        if (!c.answerBefore.empty()) answers.replace(answers.find("corr.txt\n"), 0, c.answerBefore);
+        const auto r = RunKolvar(dir, answers + "\n");
+        EXPECT_EQ(r.status, c.status) << c.corr;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
 TEST(SimulationScenario, TruncatedAnswersEndWithEndOfFile) {
     ScratchDir dir;
     WriteInputs(dir);
