@@ -252,6 +252,20 @@ TEST(SimulationScenario, BadDataFiles) {
     }
 }
 
+TEST(SimulationScenario, FailedWriteIsAPrintErrorNotADoneStudy) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const char* name : {"W_Simulated.txt", "FinalSimulatedData.txt"}) {
+        ScratchDir dir;
+        WriteInputs(dir);
+        std::filesystem::create_symlink("/dev/full", dir.path() / name);
+        const auto r = RunKolvar(dir, DataOnly(4, false) + "\n");
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find(std::string("\nfile ") + name + " "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("FAIL TO PRINT ON FILE"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("Results on file"), std::string::npos);
+    }
+}
+
 TEST(SimulationScenario, TruncatedAnswersEndWithEndOfFile) {
     ScratchDir dir;
     WriteInputs(dir);
