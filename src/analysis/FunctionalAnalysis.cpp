@@ -17,6 +17,7 @@
 #include "stattests/Diversity.hpp"
 #include "analysis/Report.hpp"
 #include "analysis/Settings.hpp"
+#include "analysis/TestSettings.hpp"
 #include "data/Import.hpp"
 #include "base/Prompts.hpp"
 #include "stattests/PermTest.hpp"
@@ -413,8 +414,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 if (!rndFile) throw FatalError{FatalCode::Stop};
 
                 PermTest_FunctionalPhyl_Correl_Input in;
-                in.niter = fa.niter;
-                in.doBootstrapOpt = fa.doBootstrapOpt;
+                SetTestOptions(in, fa, hier, opt);
                 in.nch = nch;
                 in.chSelect = select;
                 in.nOTUs = tcst;
@@ -440,24 +440,9 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 in.M = &M;
                 in.regrResults = fa.opt_ro == 4 ? &regr : nullptr;
                 in.pseudoFResults = fa.opt_ro == 5 ? &pseudoF : nullptr;
-                in.rese_opt = hier.rese_opt;
-                in.opt_ro = fa.opt_ro;
-                in.opt_MatrixCorr = fa.opt_MatrixCorr;
-                in.squareDistMatrixOpt = fa.squareDistMatrixOpt;
-                in.overfitFactorPCARegr = opt.overfitFactorPCARegr;
-                in.printIntermPermResults = fa.printIntermPermResults;
-                in.optWeightedNullModel = fa.optWeightedNullModel != 0;
                 in.includePhylogeny = withPhyl;
                 in.phylIsDissim = ph.isDissim;
-                in.sqrtDissimOpt_RaoTraits = opt.sqrtDissimOpt_RaoTraits;
-                in.sqrtDissimOpt_RaoPhyl = opt.sqrtDissimOpt_RaoPhyl;
                 in.otuWeightsSelectSubset = ex.exclusion;
-                in.optRestrictPermutNullModel = fa.optRestrictPermutNullModel;
-                in.nestingMembershipOTUs = fa.nestingMembershipOTUs;
-                in.optTaxaSiteShuffle = fa.optTaxaSiteShuffle;
-                in.twoTailedTest = opt.twoTailedTest;
-                in.oneMatrixPermPartialCorr = opt.oneMatrixPermPartialCorr;
-                in.nonParametricSES_opt = opt.nonParametricSES_opt;
                 in.Tobs = &T;
                 in.Xobs = &X;
                 in.Pobs = withPhyl ? &ph.P : nullptr;
@@ -466,7 +451,6 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 in.nncrdObs = &nncrd;
                 in.richness = w.richness;
                 in.weight_OTUs = d.weight_OTUs;
-                in.restrictRaoWithinOpt = fa.restrictRaoWithinOpt;
                 in.rndFile = rndFile.get();
                 in.rnd = &p.rnd;
                 in.con = &con;

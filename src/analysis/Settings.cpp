@@ -13,6 +13,7 @@
 #include "base/Fmt.hpp"
 #include "base/Heading.hpp"
 #include "base/Prompts.hpp"
+#include "base/SeedPrompt.hpp"
 
 namespace kolvar {
 
@@ -350,21 +351,7 @@ void AskTestSettings(const AnalysisState& p, const DataSet& d) {
     }
 }
 
-void AskSeed(const AnalysisState& p) {
-    FunctionalSettings& fa = p.fa;
-    Console& con = p.con;
-    con.out << "\nInitialization of the random number generator: \n"
-            << "   1  automatic (taken from the clock)\n"
-            << "   2  specified by the user\n"
-            << "Type option no.: ";
-    fa.seedOpt = ReadIntIn(con, "%d\n", "1 2");
-    if (fa.seedOpt == 2) {
-        con.out << Fmt("\nEnter seed (integer in the 0 to %u interval):\n", 4294967295u);
-        fa.rseed = static_cast<std::uint32_t>(ReadNumberIn(con, "%u\n", "-", 0.0, 4294967295.0));
-    } else {
-        fa.rseed = static_cast<std::uint32_t>(p.clock.Now());
-    }
-}
+void AskSeed(const AnalysisState& p) { AskRandomSeed(p.con, p.clock, p.fa.seedOpt, p.fa.rseed); }
 
 void AskOutput(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;

@@ -15,7 +15,7 @@ std::optional<std::string> IFChOrderSearch(Program& p) {
     DataSet& d = p.data.value();
     RankingSettings rs;
     SettingsChRank(
-        p.con, d, p.fa, p.hier, rs, [&] { Menu(p, "CHARACTER RANKING SETTINGS"); }, [&] { SettingsHierarchy(p); });
+        p.con, d, p.fa, p.hier, rs, [&] { Menu(p.con, p.session, "CHARACTER RANKING SETTINGS"); }, [&] { SettingsHierarchy(AnalysisOf(p)); });
 
     rs.whichChorder = p.session.sessionName + ChRankSuffix(p.fa.opt_struct);
     Console& con = p.con;
