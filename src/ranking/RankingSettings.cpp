@@ -125,8 +125,8 @@ const char* CriterionRefusal(int opt_struct, int nenv, bool hasPhylogeny, bool h
     if (nenv < 1 && IsOneOf(opt_struct, {1, 9, 10, 14, 15, 16, 17, 24}))
         return "The data set has no ecological variables (matrix E).";
     if (!hasPhylogeny && IsOneOf(opt_struct, {11, 12, 13, 14, 15})) return "The data set has no phylogeny.";
-    if (hasNominalTrait && IsOneOf(opt_struct, {9, 10, 12, 13, 14, 17, 22, 23, 24}))
-        return "Community-weighted means (T) cannot be computed with nominal traits.";
+    if (hasNominalTrait && IsOneOf(opt_struct, {9, 10, 17, 23, 24}))
+        return "This criterion cannot be computed with nominal traits.";
     return nullptr;
 }
 

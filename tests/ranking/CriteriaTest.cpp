@@ -142,5 +142,14 @@ TEST(Criteria, ProcrusteAndRvUseTheRawMatrices) {
     EXPECT_NEAR(Evaluate(f, 10, sel), xy / std::sqrt(xx * yy), 1e-12);
 }
 
+TEST(Criteria, NominalTraitStillGivesFiniteValuesForTheAcceptedMeanCriteria) {
+    // 12, 13, 14 and 22 are hidden but accepted with a nominal trait: their
+    // means are formed from the trait's codes and must stay finite.
+    TinyRanking f;
+    f.d.chtype = {3, 2, 3};
+    const std::vector<int> sel{1, 1, 1};
+    for (int code : {5, 6, 8}) EXPECT_TRUE(std::isfinite(Evaluate(f, code, sel))) << code;
+}
+
 }  // namespace
 }  // namespace kolvar

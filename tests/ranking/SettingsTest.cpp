@@ -36,7 +36,7 @@ TEST(RankingSettings, RefusalsByDataSet) {
         {2, true, false, {}},
         {0, true, false, {1, 9, 10, 14, 15, 16, 17, 24}},
         {2, false, false, {11, 12, 13, 14, 15}},
-        {2, true, true, {9, 10, 12, 13, 14, 17, 22, 23, 24}},
+        {2, true, true, {9, 10, 17, 23, 24}},  // 12, 13, 14 and 22 are hidden but accepted
     };
     for (const Row& r : rows)
         for (int c : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 21, 22, 23, 24}) {
@@ -67,10 +67,11 @@ TEST(RankingSettings, NoVariablesNoPhylogenyOffersOnlyBealsCriteria) {
 TEST(RankingSettings, NominalTraitHidesCriteriaThatNeedMeans) {
     test::TinyRanking f;
     f.d.chtype = {3, 2, 3};
-    const Dialogue r = RunDialogue(f, "22\n9\n11\n1\n1\ny\n");
+    // 9 and 23 show the menu again; 22 is hidden but accepted.
+    const Dialogue r = RunDialogue(f, "9\n23\n22\n1\n1\ny\n");
     EXPECT_EQ(r.menus, 3);
-    EXPECT_EQ(f.fa.opt_struct, 11);
-    EXPECT_TRUE(f.fa.includePhylogeny);
+    EXPECT_EQ(f.fa.opt_struct, 22);
+    EXPECT_FALSE(f.fa.includePhylogeny);
     for (const char* hidden : {"   9 r", "   10 r", "   12 ", "   13 ", "   22 ", "   23 "})
         EXPECT_EQ(r.out.find(hidden), std::string::npos) << hidden;
     EXPECT_EQ(f.rs.printRankIntermedResults, 'y');
