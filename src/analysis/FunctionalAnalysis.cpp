@@ -8,22 +8,22 @@
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 #include "analysis/Outputs.hpp"
 #include "analysis/Report.hpp"
 #include "analysis/Settings.hpp"
 #include "data/Import.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
-#include "shell/Track.hpp"
+#include "program/Actions.hpp"
+#include "base/Prompts.hpp"
+#include "program/Track.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 
@@ -535,11 +535,12 @@ void PFTs_ScalingUp(Program& p) {
                 view.D = &D;
                 view.Rf = &Rf;
                 view.Rp = withPhyl ? &ph.Rp : nullptr;
-                if (fa.printDetail && fa.opt_ro == 1) {
+                Matrix<double> DX;
+                if (fa.printDetail && fa.opt_ro == 1) {  // the ordinations of the report
+                    DX.assign(ncsm, ncsm);
+                    NominalReseNonHier(ncsm, nTypes, hier.fuzzy == 0 ? Xcrisp : X, DX, hier.rese_opt);
                     view.DY = &DY;
-                    view.X = hier.fuzzy == 0 ? &Xcrisp : &X;
-                    view.nX = nTypes;
-                    view.rese_opt = hier.rese_opt;
+                    view.DX = &DX;
                     view.DP = withPhyl ? &ph.DP : nullptr;
                 }
                 WriteSubsetOutputs(con.err, outputs, view);

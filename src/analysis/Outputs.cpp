@@ -4,7 +4,6 @@
 #include <fstream>
 
 #include "QMLib/Ordination.hpp"
-#include "analysis/FunctionalAnalysis.hpp"
 #include "base/Tsv.hpp"
 
 namespace kolvar {
@@ -83,13 +82,10 @@ int WriteSubsetOutputs(std::ostream& err, RunOutputs& run, const SubsetView& v) 
     OrdinationWork work;
     std::vector<Ordination> ords;
     std::vector<std::string> ordNames;
-    if (v.DY != nullptr && v.X != nullptr) {
-        const auto n = v.DY->rows();
+    if (v.DY != nullptr && v.DX != nullptr) {
         ords.push_back(Pcoa(*v.DY, work));
         ordNames.push_back("Y");
-        Matrix<double> DX(n, n);
-        NominalReseNonHier(static_cast<int>(n), v.nX, *v.X, DX, v.rese_opt);
-        ords.push_back(Pcoa(DX, work));
+        ords.push_back(Pcoa(*v.DX, work));
         ordNames.push_back("X");
         if (v.DP != nullptr) {
             ords.push_back(Pcoa(*v.DP, work));

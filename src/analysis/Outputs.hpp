@@ -48,9 +48,7 @@ struct SubsetView {
     const std::vector<double>* Rp = nullptr;  ///< phylogeny only
     /// Community ordinations as the report draws them (null DY: none this run).
     const Matrix<double>* DY = nullptr;
-    const Matrix<double>* X = nullptr;  ///< X or X crisp, communities x nX
-    int nX = 0;
-    int rese_opt = 6;
+    const Matrix<double>* DX = nullptr;  ///< from X (or X crisp) with the community resemblance
     const Matrix<double>* DP = nullptr;  ///< phylogeny only
 };
 

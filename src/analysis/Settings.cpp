@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fmt.hpp"
+#include "program/Menus.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

@@ -12,7 +12,7 @@
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
@@ -442,7 +442,9 @@ TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
     const auto withValues = RunAndCollect(a);
     const auto without = RunAndCollect(b);
     for (const auto& [k, v] : withValues)
-        if (!std::isnan(v)) EXPECT_EQ(v, without.at(k)) << k;  // asking for the values changes no draw
+        if (!std::isnan(v)) {
+            EXPECT_EQ(v, without.at(k)) << k;  // asking for the values changes no draw
+        }
     const int niter = a.in.niter, m = niter - 1;
     ASSERT_EQ(nullValues.rows(), static_cast<std::size_t>(kNumTestedStats));
     ASSERT_EQ(nullValues.cols(), static_cast<std::size_t>(m));

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "shell/Console.hpp"
-#include "shell/Menus.hpp"
+#include "base/Console.hpp"
+#include "program/Menus.hpp"
 
 namespace kolvar::test {
 
