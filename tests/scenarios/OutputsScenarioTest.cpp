@@ -251,5 +251,35 @@ TEST(OutputsScenario, CommandLineHelpVersionAndUnknownArgument) {
     EXPECT_NE(r.out.find("Main menu:"), std::string::npos);
 }
 
+TEST(OutputsScenario, GuideExampleImportsAndItsTablesHoldTheHandComputedValues) {
+    // The user guide's 6-species x 5-site example, imported and analysed with
+    // the answers the guide prints.
+    ScratchDir dir;
+    for (const char* f : {"B.txt", "W.txt", "E.txt", "F.txt", "species.txt"})
+        dir.CopyFromSource(std::string("examples/guide/") + f);
+    std::ifstream a(test::SourcePath("examples/guide/answers.txt"));
+    std::ostringstream answers;
+    answers << a.rdbuf();
+    const auto r = test::RunKolvar(dir, answers.str(), 120);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const test::Table stats = test::ReadTsv(dir.Read("guideStats.tsv"));
+    EXPECT_EQ(stats.rows.size(), 21u);
+    const test::Table c = test::ReadTsv(dir.Read("guideCommunities.tsv"));
+    ASSERT_EQ(c.rows.size(), 5u);
+    const auto& s1 = c.rows[0];
+    EXPECT_EQ(s1[c.Col("community")], "S1");
+    EXPECT_EQ(s1[c.Col("richness")], "4");
+    // Site S1 holds 5 3 0 0 1 2 of the six species. Weighted means, the
+    // species without SLA (-999) left out of its mean:
+    EXPECT_NEAR(test::TsvValue(s1[c.Col("T_Height")]), (5 * 12.5 + 3 * 30 + 95 + 2 * 20) / 11.0, 5e-5);
+    EXPECT_NEAR(test::TsvValue(s1[c.Col("T_SLA")]), (5 * 21.0 + 3 * 15.2 + 11.0) / 9.0, 5e-5);
+    EXPECT_NEAR(test::TsvValue(s1[c.Col("T_Woody")]), 1 / 11.0, 5e-7);
+    // Gini-Simpson: 1 - sum of squared relative abundances.
+    EXPECT_NEAR(test::TsvValue(s1[c.Col("D")]), 1 - 39.0 / 121.0, 5e-7);
+    EXPECT_NEAR(test::TsvValue(s1[c.Col("D_eq")]), 121.0 / 39.0, 5e-6);
+    EXPECT_EQ(test::ParseXml(dir.Read("guideOrdination.svg")).FindClass("point").size(), 15u);
+}
+
 }  // namespace
 }  // namespace kolvar
