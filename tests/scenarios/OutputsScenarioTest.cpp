@@ -281,5 +281,93 @@ TEST(OutputsScenario, GuideExampleImportsAndItsTablesHoldTheHandComputedValues) 
     EXPECT_EQ(test::ParseXml(dir.Read("guideOrdination.svg")).FindClass("point").size(), 15u);
 }
 
+std::string GuideAnswers() {
+    std::ifstream a(test::SourcePath("examples/guide/answers.txt"));
+    std::ostringstream s;
+    s << a.rdbuf();
+    return s.str();
+}
+
+void CopyGuide(const ScratchDir& dir) {
+    for (const char* f : {"B.txt", "W.txt", "E.txt", "F.txt", "species.txt"})
+        dir.CopyFromSource(std::string("examples/guide/") + f);
+}
+
+std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+    const std::size_t k = s.find(from);
+    EXPECT_NE(k, std::string::npos) << from;
+    if (k != std::string::npos) s.replace(k, from.size(), to);
+    return s;
+}
+
+TEST(OutputsScenario, RegressionTableGivesTheReportTables) {
+    ScratchDir dir;
+    CopyGuide(dir);
+    // Congruence by linear regression (4): no resemblance nor Mantel question.
+    const auto r = test::RunKolvar(dir, Replaced(GuideAnswers(), "y\n1\n1\n6\nm\n", "y\n1\n4\n"), 120);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The report's regression lines, in order: response, then its factors and intercept.
+    std::vector<std::vector<std::string>> want;  // response, factor, value, p
+    std::istringstream rep(dir.Read("guidePrinda.txt"));
+    std::string response;
+    for (std::string line; std::getline(rep, line);) {
+        if (line.rfind("Trait:\t", 0) == 0) {
+            response = After(line, "Trait:\t");
+            want.push_back({response, "", After(line, "r-square=\t"), After(line, "p-value=\t")});
+        } else if (line.rfind("Functional diversity:", 0) == 0 || line.rfind("Phylogenentic diversity:", 0) == 0) {
+            response = line[0] == 'F' ? "Rf" : "Rp";
+            want.push_back({response, "", After(line, "r-square=\t"), After(line, "p-value=\t")});
+        } else if (line.rfind("Factor:\t", 0) == 0) {
+            want.push_back({response, After(line, "Factor:\t"), After(line, "coeff=\t"), After(line, "p-value=\t")});
+        } else if (line.rfind("Intercept=\t", 0) == 0) {
+            want.push_back({response, "", After(line, "Intercept=\t"), "NA"});
+        }
+    }
+    ASSERT_EQ(want.size(), 20u);  // Height, SLA, Woody, Rf, Rp: r-square, two factors, intercept
+    const test::Table t = test::ReadTsv(dir.Read("guideStats.tsv"));
+    ASSERT_EQ(t.rows.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const auto& row = t.rows[i];
+        EXPECT_EQ(row[t.Col("response")], want[i][0]) << i;
+        EXPECT_EQ(row[t.Col("factor")], want[i][1]) << i;
+        EXPECT_EQ(row[t.Col("observed")], want[i][2]) << i;
+        EXPECT_EQ(row[t.Col("P")], want[i][3]) << i;
+    }
+    EXPECT_FALSE(dir.Exists("guideNull.svg"));  // no correlation statistics to draw
+}
+
+TEST(OutputsScenario, TraitCombinationsNumberThePicturesAndNameTheSubsets) {
+    ScratchDir dir;
+    CopyGuide(dir);
+    // Every subset of one or two of the three traits: 3 + 3 subsets.
+    const auto r = test::RunKolvar(dir, Replaced(GuideAnswers(), "1\n1\nn\n1\ny\n99", "1\n1\ny\n1\n2\n1\ny\n99"), 120);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (int k = 1; k <= 6; ++k) {
+        EXPECT_TRUE(dir.Exists("guideNull_" + std::to_string(k) + ".svg")) << k;
+        EXPECT_TRUE(dir.Exists("guideOrdination_" + std::to_string(k) + ".svg")) << k;
+    }
+    EXPECT_FALSE(dir.Exists("guideNull.svg"));
+    std::vector<std::string> subsets;  // from the report's "TRAITS:" lines
+    std::istringstream rep(dir.Read("guidePrinda.txt"));
+    for (std::string line; std::getline(rep, line);)
+        if (line.rfind("TRAITS:\t", 0) == 0) {
+            std::string s = line.substr(8);
+            while (!s.empty() && s.back() == '\t') s.pop_back();
+            for (char& c : s)
+                if (c == '\t') c = ' ';
+            if (subsets.empty() || subsets.back() != s) subsets.push_back(s);
+        }
+    ASSERT_EQ(subsets.size(), 6u);
+    const test::Table c = test::ReadTsv(dir.Read("guideCommunities.tsv"));
+    ASSERT_EQ(c.rows.size(), 30u);
+    for (std::size_t i = 0; i < c.rows.size(); ++i) EXPECT_EQ(c.rows[i][c.Col("subset")], subsets[i / 5]);
+    const test::Table t = test::ReadTsv(dir.Read("guideStats.tsv"));
+    EXPECT_EQ(t.rows.size(), 6u * 21u);
+    EXPECT_EQ(t.rows.back()[t.Col("subset")], subsets.back());
+    // A trait outside the subset has no weighted mean in its rows.
+    EXPECT_EQ(c.rows[0][c.Col("T_SLA")], "NA");
+    EXPECT_NE(c.rows[0][c.Col("T_Height")], "NA");
+}
+
 }  // namespace
 }  // namespace kolvar
