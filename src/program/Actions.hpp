@@ -4,10 +4,13 @@
 #include <optional>
 #include <string>
 
+#include "analysis/AnalysisState.hpp"
 #include "program/Program.hpp"
 
 namespace kolvar {
 
+/// The analysis view of the program's state; needs an open data set.
+AnalysisState AnalysisOf(Program& p);
 /// Reads "KOLVAR.prf" when it exists and has the current version.
 void ReadPreferences(Program& p);
 /// The preferences dialogue; writes the file when left.

@@ -8,6 +8,7 @@
 
 #include "base/Fatal.hpp"
 #include "base/Fmt.hpp"
+#include "base/Heading.hpp"
 #include "program/Actions.hpp"
 #include "base/Prompts.hpp"
 
@@ -67,7 +68,7 @@ void AnalysisMenu(Program& p) {
             OpenFormda(p, 1);
             ReadTrack(p);
         }
-        Menu(p, "ANALYSIS OF COMMUNITY STRUCTURES");
+        Menu(p.con, p.session, "ANALYSIS OF COMMUNITY STRUCTURES");
         p.con.out << "Options:\n"
                   << "   H  functional analysis \n"
                   << "   K  ranking traits (find optimal trait subset) \n"
@@ -87,13 +88,6 @@ void SetThreadCount(const Options& opt) {
     // A preference of millions of threads would only exhaust the machine.
     constexpr int kMostThreads = 1024;
     omp_set_num_threads(opt.nProcessors > 0 ? std::min(opt.nProcessors, kMostThreads) : omp_get_num_procs());
-}
-
-void Menu(Program& p, const std::string& title) {
-    ClearLine(p.con);
-    p.con.out << "\n\n" << Fmt("%-47s", title.c_str());
-    if (p.session.sessionName != "NULL") p.con.out << Fmt("%23s", p.session.sessionShortName.c_str());
-    p.con.out << '\n' << lineL << '\n';
 }
 
 void FreeGlobals1(Program& p) {
@@ -117,7 +111,7 @@ void IFSession(Program& p) {
     OpenFormda(p, 1);
     ReadTrack(p);
     for (;;) {
-        Menu(p, "SESSION MENU");
+        Menu(p.con, p.session, "SESSION MENU");
         p.con.out << "Options:\n"
                   << "   V  analysis of community structures\n"
                   << "   S  set preferences\n"

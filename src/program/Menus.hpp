@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/Heading.hpp"
 #include "program/Program.hpp"
 
 namespace kolvar {
@@ -11,8 +12,6 @@ namespace kolvar {
 int mainInit(Console& con, const Clock& clock);
 void MainMenu(Program& p);
 void IFSession(Program& p);
-/// Menu heading: the title in 47 columns, the session name in 23, then lineL.
-void Menu(Program& p, const std::string& title);
 /// Forgets the session's results (file names, flags, partition counts).
 void FreeGlobals1(Program& p);
 /// Releases the session's data set.

@@ -143,7 +143,7 @@ void SetPreferences(Program& p) {
     Console& con = p.con;
     Options& o = p.opt;
     for (;;) {
-        Menu(p, "PREFERENCES");
+        Menu(p.con, p.session, "PREFERENCES");
         con.out << "Set preferences of: \n"
                 << "   F  output files \n"
                 << "   G  Gower index\n"

@@ -42,12 +42,12 @@ TEST(MainMenu, MenuHeadingIsSeventyColumns) {
     Console con{in, out, err};
     FixedClock clock;
     Program p(con, clock);
-    Menu(p, "SESSION MENU");
+    Menu(p.con, p.session, "SESSION MENU");
     EXPECT_EQ(out.str(), "\n\n" + std::string("SESSION MENU") + std::string(35, ' ') + "\n" + lineL + "\n");
     out.str("");
     p.session.sessionName = p.session.sessionShortName = "plots";
     con.is40CharLine = con.is80CharLine = true;  // an open progress line is closed first
-    Menu(p, "SESSION MENU");
+    Menu(p.con, p.session, "SESSION MENU");
     EXPECT_EQ(out.str(), "\n\n\n\nSESSION MENU" + std::string(35, ' ') + std::string(18, ' ') + "plots\n" + lineL + "\n");
 }
 
