@@ -120,7 +120,7 @@ void IFSession(Program& p) {
         p.session.optmain1 = std::toupper(static_cast<unsigned char>(ReadCharIn(p.con, "V S C")));
         p.con.out << "\n\n";
         if (p.session.optmain1 == 'V') AnalysisMenu(p);
-        if (p.session.optmain1 == 'S') SetPreferences(p);
+        if (p.session.optmain1 == 'S') SetPreferences(p.con, p.clock, p.session, p.opt);
         StructuresName(p);
         if (p.session.optmain1 == 'C') break;
     }
@@ -129,7 +129,7 @@ void IFSession(Program& p) {
 }
 
 void MainMenu(Program& p) {
-    ReadPreferences(p);
+    ReadPreferences(p.con, p.opt);
     ClearLine(p.con);
     for (;;) {
         if (!p.con.macroMode()) p.con.out << "\n\n\n\n";
@@ -162,7 +162,7 @@ void MainMenu(Program& p) {
         } else if (choice == 'A') {
             IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(p);
         } else if (choice == 'S') {
-            SetPreferences(p);
+            SetPreferences(p.con, p.clock, p.session, p.opt);
         }
         StructuresName(p);
     }
