@@ -15,6 +15,7 @@
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/Diversity.hpp"
+#include "analysis/Outputs.hpp"
 #include "analysis/Report.hpp"
 #include "analysis/Settings.hpp"
 #include "analysis/TestSettings.hpp"
@@ -335,6 +336,9 @@ void PFTs_ScalingUp(const AnalysisState& p) {
     if (!file) throw FatalError{FatalCode::FailToOpen};
     std::ostream& fp = *file;
     WriteReportHeader(fp, rs, d, ex, nTypes, unitTotal1, w.Wraw);
+    RunOutputs outputs{s.sessionName, RunStamp(p.clock.Now()), fa.prindaMode == "a", opt.sDigits,
+                       ChartSizeFromPreferences(opt.scatterHSize, opt.scatterVSize, opt.scatterPointSize, {5, 5, 3}),
+                       ChartSizeFromPreferences(opt.profileHSize, opt.profileVSize, 0, {4, 3, 3})};
 
     AdjustWCopies(ncsm, tcst, w, d.weight_OTUs, unitTotal1, fa.optUnitTotalAdjust2, hier.partOpt, ex);
 
@@ -454,6 +458,8 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 in.rndFile = rndFile.get();
                 in.rnd = &p.rnd;
                 in.con = &con;
+                Matrix<double> nullValues;
+                in.nullValues = &nullValues;
 
                 clockStart = difftime_Clock_Init(p.clock);
                 PermTest_FunctionalPhyl_Correl(in);
@@ -493,6 +499,34 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                     o.hasQual = hasQual;
                     WriteOrdinations(fp, rs, d, o);
                 }
+                SubsetView view;
+                view.test = &in;
+                view.nullValues = &nullValues;
+                view.opt_ro = fa.opt_ro;
+                view.subsetNumber = fa.doTraitCombOpt ? iteration : 0;
+                view.quant = !hasQual;
+                view.twoTailedTest = opt.twoTailedTest;
+                view.nullModel = NullModelText(fa.optTaxaSiteShuffle, fa.optRestrictPermutNullModel,
+                                               fa.optWeightedNullModel != 0, fa.doBootstrapOpt);
+                view.seed = fa.rseed;
+                view.traitLabels = &d.chLabel;
+                view.communityLabels = &d.reLabel;
+                view.envLabels = LabelsOfSelected(d.envLabel, envSelected);
+                view.select = &select;
+                view.T = &T;
+                view.richness = &w.richness;
+                view.D = &D;
+                view.Rf = &Rf;
+                view.Rp = withPhyl ? &ph.Rp : nullptr;
+                Matrix<double> DX;
+                if (fa.printDetail && fa.opt_ro == 1) {  // the ordinations of the report
+                    DX.assign(ncsm, ncsm);
+                    NominalReseNonHier(ncsm, nTypes, hier.fuzzy == 0 ? Xcrisp : X, DX, hier.rese_opt);
+                    view.DY = &DY;
+                    view.DX = &DX;
+                    view.DP = withPhyl ? &ph.DP : nullptr;
+                }
+                WriteSubsetOutputs(con.err, outputs, view);
             });
     }
 

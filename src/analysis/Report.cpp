@@ -281,7 +281,7 @@ void WriteDetailTX(std::ostream& fp, const ReportSettings& p, const DataSet& d, 
         fp << Fmt("Pooled performance matrix X (%d communities x %d types) after fuzzy-weighting by the selected "
                   "traits.\n",
                   d.ncsm, nTypes);
-        fp << "Selected traits:\t" << SelectedLabels(d.chLabel, select);
+        fp << "Selected traits:\t" << SelectedLabels(d.chLabel, select) << '\n';
         PrintMatrixTab(fp, d.ncsm, nTypes, X, digits);
     } else if (p.hier.fuzzy == 0) {
         fp << Fmt("\nPooled performance matrix X (%d communities x %d crisp types):\n", d.ncsm, nTypes);

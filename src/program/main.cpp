@@ -1,11 +1,12 @@
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "base/Console.hpp"
-#include "program/Menus.hpp"
+#include "program/CommandLine.hpp"
 
-int main() {
+int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     kolvar::SystemClock clock;
-    kolvar::Console con{std::cin, std::cout, std::cerr};
-    return kolvar::mainInit(con, clock);
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return kolvar::RunCommandLine(args, std::cin, std::cout, std::cerr, clock);
 }

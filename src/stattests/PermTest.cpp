@@ -707,6 +707,10 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         if (in.printIntermPermResults && in.rndFile) PrintIteration(cur, w, list.data(), it, values, main);
     }
 
+    if (in.nullValues) {  // before the summaries sort each row
+        in.nullValues->assign(kNumTestedStats, static_cast<std::size_t>(m));
+        for (int s = 0; s < kNumTestedStats; ++s) std::copy_n(work.row(s), m, in.nullValues->row(s));
+    }
     // Summaries.
     for (int s = 0; s < kNumTestedStats; ++s) {
         double* row = work.row(static_cast<std::size_t>(s));

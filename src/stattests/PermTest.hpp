@@ -112,6 +112,9 @@ struct PermTest_FunctionalPhyl_Correl_Input {
     bool restrictRaoWithinOpt = false;
     bool doBootstrapOpt = false;
     std::ostream* rndFile = nullptr;  ///< intermediate results when printIntermPermResults
+    /// When not null, receives the random value of every statistic in every
+    /// iteration (kNumTestedStats x niter - 1, iteration order); types 1 to 3.
+    Matrix<double>* nullValues = nullptr;
 
     Random* rnd = nullptr;     ///< the program's generator, seeded by the caller
     Console* con = nullptr;    ///< progress lines; may be null

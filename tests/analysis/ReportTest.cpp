@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "analysis/Report.hpp"
+#include "analysis/Tables.hpp"
 #include "support/Parts.hpp"
 #include "QMLib/Resemblance.hpp"
 
@@ -242,6 +243,41 @@ TEST(Report, OrdinationAxesLimitedByMaxComponents) {
     EXPECT_EQ(s.find("PHYLOGENETIC"), std::string::npos);
     // Three distinct points span more than one axis.
     EXPECT_NE(s.find("Number of eigenvalues > 1e-06: \t3"), std::string::npos);
+}
+
+TEST(Report, TablesListTheStatisticLinesTheReportPrints) {
+    // The statistics table follows its own list of lines; it must stay the
+    // report's, label for label, in every layout.
+    for (bool withE : {true, false})
+        for (bool quant : {true, false})
+            for (bool phyl : {true, false}) {
+                Fixture f;
+                f.rec.includePhylogeny = phyl;
+                f.rec.nEnv = withE ? 2 : 0;
+                const std::string text = f.Stats(!quant, withE ? std::vector<int>{1, 1} : std::vector<int>{0, 0});
+                std::vector<std::string> printed;
+                std::istringstream in(text);
+                for (std::string line; std::getline(in, line);)
+                    if (line.find("asymmetry-based P-value=") != std::string::npos) {
+                        std::string label = line.substr(0, line.find('='));
+                        label.erase(label.find_last_not_of(' ') + 1);
+                        printed.push_back(label);
+                    }
+                std::vector<std::string> listed;
+                for (const PrintedStat& s : PrintedStatistics(withE, quant, phyl)) listed.push_back(s.label);
+                EXPECT_EQ(listed, printed) << withE << quant << phyl;
+            }
+}
+
+TEST(Report, SelectedTraitsLineEndsBeforeMatrixX) {
+    Fixture f;
+    f.p.fa.printDetail = true;
+    f.p.hier.fuzzy = 3;
+    Matrix<double> T(4, 2), X(4, 3), Xcrisp(4, 3);
+    X[0][0] = 0.25;
+    std::ostringstream fp;
+    WriteDetailTX(fp, f.p.Report(f.clock), f.p.data, {1, 1}, true, true, T, 3, X, Xcrisp);
+    EXPECT_NE(fp.str().find("Selected traits:\tH\tS\t\n0.25\t0\t0\t\n"), std::string::npos) << fp.str();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <regex>
@@ -431,6 +432,39 @@ TEST(PermTest, OneMatrixPartialsUseObservedCovariate) {
         EXPECT_NEAR(xeT, PartialCorrelation(xe, xt, st.stat[sTE]), 1e-5);
     }
     EXPECT_EQ(checked, 9);
+}
+
+TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
+    Community a, b;
+    for (Community* c : {&a, &b}) c->in.includePhylogeny = true;
+    Matrix<double> nullValues;
+    a.in.nullValues = &nullValues;
+    const auto withValues = RunAndCollect(a);
+    const auto without = RunAndCollect(b);
+    for (const auto& [k, v] : withValues)
+        if (!std::isnan(v)) {
+            EXPECT_EQ(v, without.at(k)) << k;  // asking for the values changes no draw
+        }
+    const int niter = a.in.niter, m = niter - 1;
+    ASSERT_EQ(nullValues.rows(), static_cast<std::size_t>(kNumTestedStats));
+    ASSERT_EQ(nullValues.cols(), static_cast<std::size_t>(m));
+    for (int s = 0; s < kNumTestedStats; ++s) {
+        std::vector<double> v(nullValues.row(s), nullValues.row(s) + m);
+        // P: the observed value counts once, each random value at least as large once.
+        const bool absolute = a.in.twoTailedTest && kTestedStatTail[s] == 0;
+        int count = 1;
+        for (double x : v) count += IsLargerThanOrEqual(x, a.in.obs[s], 1, absolute) ? 1 : 0;
+        EXPECT_DOUBLE_EQ(a.in.prob[s], static_cast<double>(count) / niter) << s;
+        // Limits: the 2.5 % and 97.5 % quantiles, interpolated between order statistics.
+        std::sort(v.begin(), v.end());
+        auto quantile = [&](double f) {
+            const double pos = f * (m - 1);
+            const auto lo = static_cast<std::size_t>(pos);
+            return lo + 1 < v.size() ? v[lo] + (pos - lo) * (v[lo + 1] - v[lo]) : v[lo];
+        };
+        EXPECT_NEAR(a.in.lowerLimit[s], quantile(0.025), 1e-12) << s;
+        EXPECT_NEAR(a.in.upperLimit[s], quantile(0.975), 1e-12) << s;
+    }
 }
 
 }  // namespace

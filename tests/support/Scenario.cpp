@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "base/Console.hpp"
 #include "program/Menus.hpp"
@@ -68,6 +69,11 @@ std::string Slurp(const fs::path& p) {
 }  // namespace
 
 RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeoutSeconds) {
+    return RunKolvar(dir, answers, {}, timeoutSeconds);
+}
+
+RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, const std::vector<std::string>& args,
+                    int timeoutSeconds) {
     // Files rather than pipes: no deadlock however much either side writes.
     const fs::path in = dir.path() / ".answers", out = dir.path() / ".stdout", err = dir.path() / ".stderr";
     {
@@ -85,7 +91,10 @@ RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeo
         dup2(fi, 0);
         dup2(fo, 1);
         dup2(fe, 2);
-        execl(KOLVAR_BINARY, "kolvar", static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>("kolvar")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KOLVAR_BINARY, argv.data());
         _exit(127);
     }
     RunResult r;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kolvar::test {
 
@@ -38,6 +39,9 @@ struct RunResult {
 /// Runs the kolvar binary in dir with answers on standard input. A run that
 /// exceeds timeoutSeconds is killed and reported as timed out.
 RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeoutSeconds = 60);
+/// The same with command-line arguments after the program name.
+RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, const std::vector<std::string>& args,
+                    int timeoutSeconds = 60);
 
 /// Runs mainInit in-process with the current directory set to dir and a
 /// fixed clock; returns the console texts and the status.
