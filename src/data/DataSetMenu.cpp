@@ -693,7 +693,7 @@ bool SetFormda(Program& p) {
 
         if (opt == 1) {
             p.session.whichFormda = p.session.sessionName + formdaExt;
-            IFFormat(p);
+            if (!IFFormat(p)) continue;
             WriteTrack(p, false);
             return true;
         }

@@ -62,6 +62,78 @@ void SafeWriteFile(Console& con, const std::string& path, const std::string& tex
     }
 }
 
+namespace {
+
+// A new, empty temporary file next to path (same folder, so the rename that
+// replaces path is atomic). Empty text when it cannot be made.
+std::string MakeTemporary(const std::string& path) {
+    std::vector<char> tmpl(path.begin(), path.end());
+    const std::string suffix = ".XXXXXX";
+    tmpl.insert(tmpl.end(), suffix.begin(), suffix.end());
+    tmpl.push_back('\0');
+    const int fd = path.empty() ? -1 : ::mkstemp(tmpl.data());
+    if (fd < 0) return {};
+    // The new file gets the old one's permissions, or those fopen would give.
+    struct stat old {};
+    (void)::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : CreationMode());
+    ::close(fd);
+    return std::string(tmpl.data());
+}
+
+}  // namespace
+
+SafeOutputFile::~SafeOutputFile() { Discard(); }
+
+bool SafeOutputFile::Open(Console& con, const std::string& path, const char* mode) {
+    Discard();
+    con_ = &con;
+    path_ = path;
+    tmp_ = MakeTemporary(path);
+    bool ok = !tmp_.empty();
+    if (ok) {
+        file_.open(tmp_, std::ios::binary | std::ios::trunc);
+        ok = file_.is_open();
+    }
+    if (ok && mode[0] == 'a') {
+        std::ifstream old(path, std::ios::binary);
+        if (old && old.peek() != std::char_traits<char>::eof()) file_ << old.rdbuf();
+        ok = static_cast<bool>(file_);
+    }
+    if (!ok) {
+        Discard();
+        con.err << "\ncan't open " << path << " \n";
+        con.out << '\a';
+        return false;
+    }
+    return true;
+}
+
+void SafeOutputFile::Commit() {
+    file_.flush();
+    bool ok = static_cast<bool>(file_);
+    file_.close();
+    ok = ok && !file_.fail();
+    if (ok) {
+        const int fd = ::open(tmp_.c_str(), O_RDONLY);
+        ok = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+    }
+    if (ok) ok = std::rename(tmp_.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        Discard();
+        con_->err << "\nfile " << path_ << ' ' << '\a';
+        con_->err.flush();
+        throw FatalError{FatalCode::FailToPrint};
+    }
+    tmp_.clear();
+}
+
+void SafeOutputFile::Discard() {
+    if (file_.is_open()) file_.close();
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    tmp_.clear();
+}
+
 void SafeWriter::Commit() {
     if (!text_) {
         con_.err << "\nfile " << path_ << ' ' << '\a';

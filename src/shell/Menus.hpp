@@ -10,7 +10,9 @@ namespace kolvar {
 /// Runs the whole program on the given console; returns the exit status.
 int mainInit(Console& con, const Clock& clock);
 void MainMenu(Program& p);
-void IFSession(Program& p);
+/// A session: a new one (N) starts from the data-set dialogue, an old one (O)
+/// from the data file its track file names.
+void IFSession(Program& p, bool isNew = false);
 /// Menu heading: the title in 47 columns, the session name in 23, then lineL.
 void Menu(Program& p, const std::string& title);
 /// Forgets the session's results (file names, flags, partition counts).
