@@ -88,7 +88,10 @@ bool SafeOutputFile::Open(Console& con, const std::string& path, const char* mod
     Discard();
     con_ = &con;
     path_ = path;
-    tmp_ = MakeTemporary(path);
+    // A folder of that name could never be replaced by the file.
+    struct stat st {};
+    const bool isFolder = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    tmp_ = isFolder ? std::string() : MakeTemporary(path);
     bool ok = !tmp_.empty();
     if (ok) {
         file_.open(tmp_, std::ios::binary | std::ios::trunc);

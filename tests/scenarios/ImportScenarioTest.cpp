@@ -100,7 +100,7 @@ TEST(ImportScenario, VectorLayoutAndDefaultLabels) {
     ScratchDir dir;
     dir.Write("B.txt", kBRows);
     // Community 1 holds OTUs 1-2, community 2 OTUs 3-4.
-    dir.Write("W.txt", "5 6\n7 8 junk\n");
+    dir.Write("W.txt", "5 6\n7 8\n");
     std::string a = Start("vec", 2, false, false, false);
     // Counts 3 and 3 do not fit four OTUs and are asked again.
     a += "2\n1\n3\nk\n3 3\ny\nk\n2 2\ny\nC\nX\n";
@@ -261,20 +261,25 @@ TEST(ImportScenario, BadInputEndsWithTheFileNamed) {
     EXPECT_NE(r.err.find("\ncan't open nofile.txt \n"), std::string::npos);
     EXPECT_NE(r.out.find("Enter data file name: \aEnter data file name: "), std::string::npos);
 
-    // A word where a number belongs.
+    // A word where a number belongs: the file is named with its row and column
+    // and asked for again; 0 returns to the data-set menu, nothing is written.
     dir.Write("W.txt", "1 0 2 0\n3 x 0 0\n");
-    r = RunKolvar(dir, Start("bad", 2, false, false, false) + Communities(1) + "C\nX\n", 20);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("\nfile W.txt "), std::string::npos);
-    EXPECT_NE(r.err.find("END OF FILE"), std::string::npos);
-    EXPECT_EQ(dir.Read("badTrk.txt"), "");  // the next attach starts the data-set dialogue again
+    r = RunKolvar(dir, Start("bad", 2, false, false, false) + Communities(1) + "0\n4\nX\n", 20);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\nW.txt, row 2, column 2: \"x\" is not a number (write missing values as -999)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(dir.Exists("badTrk.txt"));
+    EXPECT_FALSE(dir.Exists("badFormda.txt"));
 
     // Counts far beyond the data are refused before anything is allocated.
-    std::string huge = "N\nhuge\n1\nB.txt\n0\nW.txt\n0\n0\n2000000000\n2000000000\n1\n2\nC\nX\n";
+    std::string huge = "N\nhuge\n1\nB.txt\n0\nW.txt\n0\n0\n2000000000\n2000000000\n1\n2\n0\n4\nX\n";
     r = RunKolvar(dir, huge, 20);
     EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("\nfile B.txt "), std::string::npos);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\nB.txt: 2000000000 OTUs x 2000000000 traits expected, row 1 has 2 values\n"),
+              std::string::npos)
+        << r.err;
 
     // A negative or zero count is asked again.
     dir.Write("W.txt", kWRows);
@@ -283,11 +288,14 @@ TEST(ImportScenario, BadInputEndsWithTheFileNamed) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Incorrect input = -4. Reenter.\nAccepted input: 1 to 2.14748e+09\n"), std::string::npos);
 
-    // A file that ends early.
+    // A file that ends early, then corrected and named again: the import goes on.
     dir.Write("W.txt", "1 0 2 0\n3 1\n");
-    r = RunKolvar(dir, Start("short", 2, false, false, false) + Communities(1) + "C\nX\n", 20);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("\nfile W.txt "), std::string::npos);
+    dir.Write("W2.txt", kWRows);
+    r = RunKolvar(dir, Start("short", 2, false, false, false) + Communities(1) + "W2.txt\nC\nX\n", 20);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\nW.txt: 4 communities x 4 OTUs expected, row 2 has 2 values\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(dir.Read("shortTrk.txt"), "shortFormda.txt\n07Jul17\n");
 }
 
 TEST(ImportScenario, RandomBytesInAnyInputFileNeverCrashOrHang) {
@@ -308,8 +316,10 @@ TEST(ImportScenario, RandomBytesInAnyInputFileNeverCrashOrHang) {
             const RunResult r = RunKolvar(dir, answers, 20);
             ASSERT_FALSE(r.timedOut) << victim;
             ASSERT_TRUE(r.status == 0 || r.status == 1) << victim << " status " << r.status << r.err;
+            // A bad file is named in the message that asks for it again; the
+            // answers that follow are then taken as file names until input ends.
             if (r.status == 1) {
-                EXPECT_NE(r.err.find("\nfile " + victim + " "), std::string::npos) << victim << r.err;
+                EXPECT_NE(r.err.find("\n" + victim), std::string::npos) << victim << r.err;
             }
         }
     }

@@ -39,17 +39,24 @@ TEST(ShellScenario, LongSessionNameIsCutToNinetyCharacters) {
     const std::string name(100, 's');
     const auto r = RunKolvar(dir, "n\n" + name + "\n4\nx\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(dir.Exists(std::string(90, 's') + "Trk.txt"));
+    // The heading of the data-set menu shows the name cut to 90 characters;
+    // leaving that menu leaves no file behind.
+    EXPECT_NE(r.out.find("DATA FOR SESSION" + std::string(31, ' ') + std::string(90, 's') + "\n"), std::string::npos);
+    EXPECT_EQ(r.out.find(std::string(91, 's')), std::string::npos);
+    EXPECT_FALSE(dir.Exists(std::string(90, 's') + "Trk.txt"));
     EXPECT_FALSE(dir.Exists(name + "Trk.txt"));
 }
 
-TEST(ShellScenario, NewSessionEmptiesAnExistingTrackFile) {
+TEST(ShellScenario, NewSessionOnAnExistingNameKeepsItUntilReplaced) {
     ScratchDir dir;
-    dir.Write("plotsTrk.txt", "plotsFormda.txt\n07Jul17\n");
+    const std::string track = "plotsFormda.txt\n07Jul17\n";
+    dir.Write("plotsTrk.txt", track);
     const auto r = RunKolvar(dir, "N\nplots\n4\nX\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(dir.Exists("plotsTrk.txt"));
-    EXPECT_EQ(dir.Read("plotsTrk.txt"), "");
+    EXPECT_NE(r.out.find("Enter session name: Session plots exists: its files are replaced when the new data set "
+                         "is complete.\n"),
+              std::string::npos);
+    EXPECT_EQ(dir.Read("plotsTrk.txt"), track);  // left as it was
 }
 
 TEST(ShellScenario, OldSessionThatDoesNotExistReturnsToMainMenu) {
