@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 

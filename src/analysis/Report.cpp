@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Transform.hpp"

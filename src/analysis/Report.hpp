@@ -11,7 +11,7 @@
 #include "QMLib/Matrix.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
 #include "analysis/FunctionalSettings.hpp"
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 #include "stattests/PermTest.hpp"
 
 namespace kolvar {

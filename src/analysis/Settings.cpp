@@ -14,9 +14,9 @@
 #include <unistd.h>
 
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fmt.hpp"
+#include "program/Menus.hpp"
+#include "base/Prompts.hpp"
 #include "stattests/PermTest.hpp"
 
 namespace kolvar {

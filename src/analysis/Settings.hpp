@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 

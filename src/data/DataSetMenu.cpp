@@ -6,17 +6,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Groups.hpp"
+#include "data/Groups.hpp"
 #include "data/Formda.hpp"
 #include "data/Import.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Program.hpp"
-#include "shell/Prompts.hpp"
-#include "shell/Track.hpp"
+#include "program/Actions.hpp"
+#include "program/Menus.hpp"
+#include "program/Program.hpp"
+#include "base/Prompts.hpp"
+#include "program/Track.hpp"
 
 namespace kolvar {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The data-set dialogue of a new session (SetFormda, declared with the other
-// menu entries in shell/Actions.hpp): a subset of another session's data,
+// menu entries in program/Actions.hpp): a subset of another session's data,
 // optionally pooled, paired into changes or smoothed along a series, or the
 // merge of two sessions' data; and the matrix helpers these use.
 

@@ -6,12 +6,12 @@
 #include <limits>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Print.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
+#include "base/SafeWrite.hpp"
+#include "program/Actions.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

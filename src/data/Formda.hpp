@@ -10,7 +10,7 @@
 
 #include "QMLib/Matrix.hpp"
 #include "data/DataSet.hpp"
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 namespace kolvar {
 

@@ -8,15 +8,15 @@
 #include <memory>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "data/Formda.hpp"
 #include "data/ImportReader.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Program.hpp"
-#include "shell/Prompts.hpp"
+#include "base/SafeWrite.hpp"
+#include "program/Menus.hpp"
+#include "program/Program.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 
 namespace kolvar {
 

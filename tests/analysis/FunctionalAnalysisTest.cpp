@@ -12,7 +12,7 @@
 #include "QMLib/Belonging.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -373,7 +373,7 @@ TEST(FunctionalAnalysisRun, UnopenableRandomDataFileEndsWithStatusOne) {
         PFTs_ScalingUp(r.p);
         ADD_FAILURE() << "no exception";
     } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::Stop);  // the shell maps it to status 1, silently
+        EXPECT_EQ(e.code, FatalCode::Stop);  // the program maps it to status 1, silently
     }
     EXPECT_NE(r.err.str().find("can't open"), std::string::npos);
 }

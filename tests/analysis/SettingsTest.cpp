@@ -4,7 +4,7 @@
 #include <string>
 #include <tuple>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "analysis/Settings.hpp"
 #include "support/Scenario.hpp"
 

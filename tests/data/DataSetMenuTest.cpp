@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "data/DataSetMenu.hpp"
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "shell/Actions.hpp"
+#include "base/Fatal.hpp"
+#include "program/Actions.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

@@ -11,7 +11,7 @@
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {

@@ -1,10 +1,10 @@
-#include "shell/Preferences.hpp"
+#include "program/Preferences.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

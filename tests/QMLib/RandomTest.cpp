@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 namespace kolvar {
 

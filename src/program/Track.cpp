@@ -1,14 +1,14 @@
-#include "shell/Track.hpp"
+#include "program/Track.hpp"
 
 #include <algorithm>
 #include <array>
 #include <type_traits>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
+#include "base/SafeWrite.hpp"
+#include "program/Actions.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

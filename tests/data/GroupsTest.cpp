@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "analysis/Groups.hpp"
-#include "shell/Program.hpp"
+#include "base/Fatal.hpp"
+#include "data/Groups.hpp"
+#include "program/Program.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

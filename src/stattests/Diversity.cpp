@@ -1,4 +1,4 @@
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 
 #include <cfloat>
 #include <cmath>

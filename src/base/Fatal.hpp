@@ -14,7 +14,7 @@ struct FatalError {
 
 /// Called by the array helpers when an allocation fails: prints the out-of-memory
 /// lines, waits for the end of a console line, then throws FatalError{OutOfMemory}.
-/// The shell installs a handler bound to its console; without one it only throws.
+/// The program installs a handler bound to its console; without one it only throws.
 using OutOfMemoryHandler = void (*)();
 void SetOutOfMemoryHandler(OutOfMemoryHandler handler);
 [[noreturn]] void OutOfMemory();

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 

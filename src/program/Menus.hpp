@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 

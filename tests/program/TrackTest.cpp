@@ -1,11 +1,11 @@
-#include "shell/Track.hpp"
+#include "program/Track.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "shell/Actions.hpp"
+#include "base/Fatal.hpp"
+#include "program/Actions.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

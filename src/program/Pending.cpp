@@ -1,7 +1,7 @@
 // Menu entries whose subsystems are not part of this build yet. Each says so
 // on the console and changes nothing.
 
-#include "shell/Actions.hpp"
+#include "program/Actions.hpp"
 
 namespace kolvar {
 

@@ -1,4 +1,4 @@
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 #include <omp.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 
 namespace kolvar {
 

@@ -1,4 +1,4 @@
-#include "shell/Prompts.hpp"
+#include "base/Prompts.hpp"
 
 #include <cctype>
 #include <cerrno>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 
 namespace kolvar {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 namespace kolvar {
 

@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "shell/Console.hpp"
-#include "shell/Menus.hpp"
+#include "base/Console.hpp"
+#include "program/Menus.hpp"
 
 int main() {
     std::ios::sync_with_stdio(false);

@@ -1,14 +1,14 @@
 // Group partitions: the console dialogue and the fusion-record cut.
 
-#include "analysis/Groups.hpp"
+#include "data/Groups.hpp"
 
 #include <algorithm>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Program.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
+#include "program/Menus.hpp"
+#include "program/Program.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

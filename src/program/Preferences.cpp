@@ -1,4 +1,4 @@
-#include "shell/Preferences.hpp"
+#include "program/Preferences.hpp"
 
 #include <cctype>
 #include <cfloat>
@@ -6,12 +6,12 @@
 #include <cmath>
 #include <fstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
+#include "base/SafeWrite.hpp"
+#include "program/Actions.hpp"
+#include "program/Menus.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

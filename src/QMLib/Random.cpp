@@ -1,4 +1,4 @@
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 #include <algorithm>
 #include <cmath>

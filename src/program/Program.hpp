@@ -6,9 +6,9 @@
 #include "analysis/FunctionalSettings.hpp"
 #include "analysis/HierarchySettings.hpp"
 #include "data/DataSet.hpp"
-#include "shell/Console.hpp"
-#include "shell/State.hpp"
-#include "stattests/Random.hpp"
+#include "base/Console.hpp"
+#include "base/State.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 

@@ -1,4 +1,4 @@
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "data/SafeWrite.hpp"
+#include "base/SafeWrite.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 
 namespace kolvar {
 

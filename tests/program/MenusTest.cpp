@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "shell/Menus.hpp"
+#include "base/Fatal.hpp"
+#include "program/Menus.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

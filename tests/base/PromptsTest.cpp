@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Prompts.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {

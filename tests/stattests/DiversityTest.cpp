@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 
 namespace kolvar {
 namespace {

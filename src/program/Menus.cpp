@@ -1,4 +1,4 @@
-#include "shell/Menus.hpp"
+#include "program/Menus.hpp"
 
 #include <gsl/gsl_errno.h>
 #include <omp.h>
@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <new>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
+#include "program/Actions.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 

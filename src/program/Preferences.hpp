@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "shell/Program.hpp"
+#include "program/Program.hpp"
 
 namespace kolvar {
 
