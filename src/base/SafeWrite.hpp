@@ -34,7 +34,8 @@ private:
 /// file in the same folder, which replaces `path` only at Commit. In append
 /// mode the temporary file starts as a copy of the old file. Until Commit the
 /// old file stays whole, whatever happens to the run; a file never committed
-/// is removed when the object goes.
+/// is removed when the object goes, and when the program is interrupted by
+/// SIGINT, SIGTERM or SIGHUP (unless the program handles those itself).
 class SafeOutputFile {
 public:
     SafeOutputFile() = default;
@@ -56,6 +57,7 @@ private:
     Console* con_ = nullptr;
     std::string path_;
     std::string tmp_;
+    int slot_ = -1;  ///< registered for removal on interrupt
     std::ofstream file_;
 };
 
