@@ -1,6 +1,9 @@
 #include "data/Formda.hpp"
+#include "base/Fmt.hpp"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -311,6 +314,28 @@ TEST(Formda, WriterKeepsTheFileReadable) {
     Matrix<double> small(1, 3);
     std::ostringstream fp;
     EXPECT_THROW(WriteFormdaText(fp, FixedClock(), d, 3, "x", small, d.cadat), std::invalid_argument);
+}
+
+TEST(Formda, ValuesBeyondWhatTheFileCanHoldAreWrittenReadable) {
+    // Six digits round 1.797695e308 up past the largest double; infinities and
+    // NaN cannot be read at all. The file holds the largest value that reads
+    // back, and -999 for NaN.
+    DataSet d = SmallDataSet();
+    d.csm_Float[0][0] = 1.7976931348623157e308;
+    d.csm_Float[1][0] = -std::numeric_limits<double>::infinity();
+    d.cadat[0][0] = std::numeric_limits<double>::quiet_NaN();
+    if (d.nenv > 0) d.env[0][0] = std::numeric_limits<double>::infinity();
+    Streams s;
+    const std::string text = Written(d);
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    const DataSet r = ReadBack(text, s);
+    EXPECT_EQ(r.csm_Float[0][0], 1.79769e308);
+    EXPECT_EQ(r.csm_Float[1][0], -1.79769e308);
+    EXPECT_EQ(r.cadat[0][0], -999.0);
+    EXPECT_EQ(Writable(2.5), 2.5);
+    EXPECT_EQ(Writable(1.797e308, 3), 1.79e308);
+    EXPECT_EQ(Writable(-1e308), -1e308);
 }
 
 TEST(Formda, EveryTruncationEndsWithTheFileMessage) {
