@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <thread>
@@ -196,7 +197,7 @@ TEST(InputSafety, CtrlCDuringAnAnalysisLeavesThePreviousReportWhole) {
     ASSERT_FALSE(report.empty());
 
     // A long run, interrupted once its new report has been started.
-    dir.Write(".answers", "O\nint\n" + Analysis("20000000", true) + "X\n");
+    dir.Write(".answers", "O\nint\n" + Analysis("2000000", true) + "X\n");
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -294,6 +295,32 @@ TEST(InputSafety, ManyOTUsOfOneSpeciesImportInOnePass) {
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string formda = dir.Read("popFormda.txt");
     EXPECT_NE(formda.find("\n1 \nspecies.txt \nPoa annua\n11\n"), std::string::npos);
+}
+
+TEST(InputSafety, TheConverterWorkedExampleImports) {
+    ScratchDir dir;
+    for (const char* f : {"traits.csv", "comp.csv", "import_converted.txt"})
+        dir.CopyFromSource(std::string("examples/convert/") + f);
+    const std::string cd = "cd '" + dir.path().string() + "' && '" + KOLVAR_CONVERT + "' ";
+    ASSERT_EQ(std::system((cd + "--row-names species.txt traits.csv traits.txt > convert.out").c_str()), 0);
+    ASSERT_EQ(std::system((cd + "--labels rows comp.csv comp.txt >> convert.out").c_str()), 0);
+    EXPECT_EQ(dir.Read("convert.out"),
+              "traits.txt: 6 rows x 3 values, then the 3 column names as labels; 2 missing values written as -999\n"
+              "species.txt: 6 row names, one per line\n"
+              "comp.txt: 5 rows x 6 values, then the 5 row names as labels; 0 missing values written as -999\n");
+    EXPECT_EQ(dir.Read("traits.txt"),
+              "10.5\t50\t1.2\n12\t-999\t1.5\n8.3\t40\t0.9\n15.1\t80\t-999\n20.2\t90\t3\n25\t100\t3.5\n"
+              "height\tsla\tseed.mass\n");
+    const RunResult r = RunKolvar(dir, dir.Read("import_converted.txt"), 30);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.Read("convertedTrk.txt"), "convertedFormda.txt\n07Jul17\n");
+    EXPECT_NE(dir.Read("convertedFormda.txt").find("\ns1\ts2\ts3\ts4\ts5\t\n"), std::string::npos);
+    // A ragged table is refused with its row.
+    dir.Write("ragged.csv", ",a,b\nx,1,2\ny,3\n");
+    EXPECT_NE(std::system((cd + "ragged.csv out.txt 2> convert.err").c_str()), 0);
+    EXPECT_EQ(dir.Read("convert.err"), "kolvar-convert: ragged.csv, row 3: 2 fields, 3 expected (as in row 2)\n");
+    EXPECT_FALSE(dir.Exists("out.txt"));
 }
 
 }  // namespace
