@@ -202,7 +202,8 @@ NamedTable Transposed(const NamedTable& t) {
 
 std::string LabelWord(const std::string& name, std::size_t position) {
     std::string w;
-    for (char c : name) w.push_back(c == ' ' || c == '\t' || c == '\r' || c == '\n' ? '_' : c);
+    for (char c : name)  // every character the import takes as a separator
+        w.push_back(c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' ? '_' : c);
     if (w.empty()) w = std::to_string(position);
     if (w.size() > 70) w.resize(70);
     return w;

@@ -53,6 +53,9 @@ TEST(TableConvert, TablesWithoutRowNamesQuotesAndTransposition) {
     EXPECT_EQ(KolvarLayout(Transposed(t), TableLabels::Columns), "1\t4\n2\t5\n3\t6\nx\ty\n");
     EXPECT_EQ(KolvarLayout(Transposed(t), TableLabels::Rows), "1\t4\n2\t5\n3\t6\na\tb\tc\n");
     EXPECT_EQ(LabelWord(std::string(80, 'x'), 1), std::string(70, 'x'));
+    // Every separator of the import is replaced, or the label would split in two.
+    EXPECT_EQ(LabelWord("a b\tc\vd\fe\rf", 1), "a_b_c_d_e_f");
+    EXPECT_EQ(LabelWord("", 4), "4");
 }
 
 TEST(TableConvert, BadTablesNameRowAndColumn) {
