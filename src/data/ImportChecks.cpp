@@ -45,16 +45,18 @@ void CompactSpecies(DataSet& d, const std::vector<int>& into) {
     Matrix<char> cst(nOTU, static_cast<std::size_t>(kept));
     cst.fill('0');
     std::vector<std::string> names(static_cast<std::size_t>(kept));
+    std::vector<int> target(nSpp, -1);
     for (std::size_t t = 0; t < nSpp; ++t) {
-        const int target = into[t] < 0 ? -1 : newIndex[static_cast<std::size_t>(into[t])];
-        if (target < 0) continue;  // dropped without a successor
-        if (into[t] == static_cast<int>(t)) names[static_cast<std::size_t>(target)] = std::move(d.spp[t]);
+        target[t] = into[t] < 0 ? -1 : newIndex[static_cast<std::size_t>(into[t])];
+        if (target[t] < 0) continue;  // dropped without a successor
+        if (into[t] == static_cast<int>(t)) names[static_cast<std::size_t>(target[t])] = std::move(d.spp[t]);
         if (t < d.sppRelMap.rows())
             for (std::size_t j = 0; j < ncsm; ++j)
-                if (d.sppRelMap[t][j] == '1') rel[target][j] = '1';
-        for (std::size_t i = 0; i < nOTU; ++i)
-            if (d.cstSppMap[i][t] == '1') cst[i][target] = '1';
+                if (d.sppRelMap[t][j] == '1') rel[target[t]][j] = '1';
     }
+    for (std::size_t i = 0; i < nOTU; ++i)  // row by row: the map is OTUs x species
+        for (std::size_t t = 0; t < nSpp; ++t)
+            if (target[t] >= 0 && d.cstSppMap[i][t] == '1') cst[i][target[t]] = '1';
     d.sppRelMap = std::move(rel);
     d.cstSppMap = std::move(cst);
     d.spp = std::move(names);
