@@ -15,7 +15,7 @@
 
 #include "QMLib/Belonging.hpp"
 #include "base/Fmt.hpp"
-#include "program/Menus.hpp"
+#include "base/Heading.hpp"
 #include "base/Prompts.hpp"
 #include "stattests/PermTest.hpp"
 
@@ -146,7 +146,7 @@ bool IsOneOf(int v, std::initializer_list<int> list) {
     return false;
 }
 
-void AskCongruenceStatistic(Program& p, const DataSet& d) {
+void AskCongruenceStatistic(const AnalysisState& p, const DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     const int optmain = p.session.optmain;
@@ -174,7 +174,7 @@ void AskCongruenceStatistic(Program& p, const DataSet& d) {
     }
 }
 
-void AskCommunityResemblance(Program& p) {
+void AskCommunityResemblance(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.squareDistMatrixOpt = false;
@@ -195,7 +195,7 @@ void AskCommunityResemblance(Program& p) {
     }
 }
 
-void AskCommunities(Program& p, DataSet& d) {
+void AskCommunities(const AnalysisState& p, DataSet& d) {
     Console& con = p.con;
     for (int i = 0; i < d.ncsm; ++i) d.relSelect[i] = 1;
     if (p.fa.opt_ro != 5) return;
@@ -214,7 +214,7 @@ void AskCommunities(Program& p, DataSet& d) {
     }
 }
 
-void AskVariables(Program& p, DataSet& d) {
+void AskVariables(const AnalysisState& p, DataSet& d) {
     Console& con = p.con;
     if (p.session.optmain == 'A' || d.nenv < 1) return;
     if (p.fa.opt_ro == 5) {
@@ -238,7 +238,7 @@ void AskVariables(Program& p, DataSet& d) {
     ReadFlags(con, d.nenv, d.eVarSelect);
 }
 
-void AskTraits(Program& p, DataSet& d, std::vector<int>& selected) {
+void AskTraits(const AnalysisState& p, DataSet& d, std::vector<int>& selected) {
     Console& con = p.con;
     con.out << "\nTraits in matrix B to be used in the analysis:\n"
             << "   1  all traits \n"
@@ -260,7 +260,7 @@ void AskTraits(Program& p, DataSet& d, std::vector<int>& selected) {
 }
 
 // Each group's selected traits share a total weight of 1.
-void AskTraitGroupWeights(Program& p, DataSet& d, const std::vector<int>& selected, std::vector<int>& groupLabels,
+void AskTraitGroupWeights(const AnalysisState& p, DataSet& d, const std::vector<int>& selected, std::vector<int>& groupLabels,
                           std::vector<int>& groupCounts) {
     if (!d.hasTraitGroups) return;
     Console& con = p.con;
@@ -277,7 +277,7 @@ void AskTraitGroupWeights(Program& p, DataSet& d, const std::vector<int>& select
     }
 }
 
-void AskTraitCombinations(Program& p, const DataSet& d) {
+void AskTraitCombinations(const AnalysisState& p, const DataSet& d) {
     if (p.session.optmain == 'A') return;
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
@@ -296,7 +296,7 @@ void AskTraitCombinations(Program& p, const DataSet& d) {
     fa.nMaxTraitsChRank = ReadIntIn(con, "%d\n", "-", fa.nMinTraitsChRank, m);
 }
 
-void AskOTUs(Program& p, DataSet& d) {
+void AskOTUs(const AnalysisState& p, DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.restrictRaoWithinOpt = false;
@@ -324,7 +324,7 @@ void AskOTUs(Program& p, DataSet& d) {
     for (int i = 0; i < d.tcst; ++i) d.weight_OTUs[i] = 1;
 }
 
-void AskTestSettings(Program& p, const DataSet& d) {
+void AskTestSettings(const AnalysisState& p, const DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.optRndTests = true;
@@ -355,7 +355,7 @@ void AskTestSettings(Program& p, const DataSet& d) {
     }
 }
 
-void AskSeed(Program& p) {
+void AskSeed(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     con.out << "\nInitialization of the random number generator: \n"
@@ -371,7 +371,7 @@ void AskSeed(Program& p) {
     }
 }
 
-void AskOutput(Program& p) {
+void AskOutput(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     con.out << "\nShow detailed results of the functional analysis y/n ";
@@ -388,8 +388,8 @@ void AskOutput(Program& p) {
 
 }  // namespace
 
-void SettingsHierarchy(Program& p) {
-    DataSet& d = p.data.value();
+void SettingsHierarchy(const AnalysisState& p) {
+    DataSet& d = p.data;
     FunctionalSettings& fa = p.fa;
     HierarchySettings& hier = p.hier;
     Console& con = p.con;
@@ -406,7 +406,7 @@ void SettingsHierarchy(Program& p) {
     const auto nch = static_cast<std::size_t>(std::max(d.nch, 0));
     std::vector<int> selected(nch, 0), groupCounts(nch, 0), groupLabels(nch, 0);
     fa.optWeightedNullModel = 0;
-    Menu(p, "FUNCTIONAL ANALYSIS SETTINGS");
+    Menu(p.con, p.session, "FUNCTIONAL ANALYSIS SETTINGS");
 
     // Data partition.
     hier.partOpt = 0;

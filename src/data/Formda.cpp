@@ -10,7 +10,6 @@
 #include "base/Fmt.hpp"
 #include "QMLib/Print.hpp"
 #include "base/SafeWrite.hpp"
-#include "program/Actions.hpp"
 #include "base/Prompts.hpp"
 
 namespace kolvar {
@@ -313,14 +312,10 @@ DataSet ReadFormda(Console& con, std::istream& fp, const std::string& label) {
     return d;
 }
 
-void OpenFormda(Program& p, int /*reading: the program always reads the whole file*/) {
-    const std::string path = p.session.volumeName + p.session.whichFormda;
-    auto fp = fopenck(p.con, p.session.whichFormda, p.session.volumeName, "r");
+DataSet OpenFormdaFile(Console& con, const std::string& directory, const std::string& name) {
+    auto fp = fopenck(con, name, directory, "r");
     if (!fp) throw FatalError{FatalCode::FailToOpen};
-    p.data.reset();
-    p.data.emplace(ReadFormda(p.con, *fp, path));
-    p.hier.SMWSize = p.data->SMWSize;
-    p.session.dirtyOrig = 0;
+    return ReadFormda(con, *fp, directory + name);
 }
 
 void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int nOTU, const std::string& title,

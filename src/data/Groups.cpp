@@ -6,8 +6,7 @@
 
 #include "base/Fatal.hpp"
 #include "base/Fmt.hpp"
-#include "program/Menus.hpp"
-#include "program/Program.hpp"
+#include "base/Heading.hpp"
 #include "base/Prompts.hpp"
 
 namespace kolvar {
@@ -23,9 +22,8 @@ constexpr std::size_t kGroupLabelMax = 4;
 }
 
 // Counts of consecutive objects per group, until they add up to n.
-void MembershipByCounts(Program& p, int n, const std::vector<std::string>& labels, const std::string& objWord,
+void MembershipByCounts(Console& con, int n, const std::vector<std::string>& labels, const std::string& objWord,
                         std::vector<int>& membership) {
-    Console& con = p.con;
     const int k = static_cast<int>(labels.size());
     std::vector<int> counts(labels.size());
     con.out << Fmt("\nEnter number of %s per group:", objWord.c_str());
@@ -48,9 +46,8 @@ void MembershipByCounts(Program& p, int n, const std::vector<std::string>& label
 }
 
 // One group label per object, until every label names a group.
-void MembershipByLabels(Program& p, int n, const std::vector<std::string>& labels, const std::string& objWord,
+void MembershipByLabels(Console& con, int n, const std::vector<std::string>& labels, const std::string& objWord,
                         const std::vector<std::string>* names, std::vector<int>& membership) {
-    Console& con = p.con;
     std::vector<std::string> given;
     for (;;) {
         con.out << Fmt("\nEnter group membership (label) for %s:", objWord.c_str())
@@ -92,12 +89,11 @@ int CountGroupsSelect(std::span<const int> groups, std::span<const int> select, 
     return CountGroups(chosen, distinct);
 }
 
-char SettingAnyGroups(Program& p, int n, int& nGroups, std::vector<int>& membership,
-                      std::vector<std::string>& labels, const std::string& objWord,
+char SettingAnyGroups(Console& con, const Session& session, const ResultFlags& flags, int n, int& nGroups,
+                      std::vector<int>& membership, std::vector<std::string>& labels, const std::string& objWord,
                       const std::vector<std::string>* names, const std::string& clusterRecord) {
-    Console& con = p.con;
     const char whichObj = objWord == "communities" ? 'r' : 'c';
-    Menu(p, "SET GROUP PARTITION");
+    Menu(con, session, "SET GROUP PARTITION");
     con.out << Fmt("Specify the number of groups of %s: ", objWord.c_str());
     // A partition needs at least one group to hold the objects.
     nGroups = ReadIntIn(con, "%d\n", "-", 1, std::max(n, 1));
@@ -116,23 +112,23 @@ char SettingAnyGroups(Program& p, int n, int& nGroups, std::vector<int>& members
     }
 
     membership.assign(static_cast<std::size_t>(std::max(n, 0)), 0);
-    const bool hasRecord = whichObj == 'r' ? p.flags.hasReClus == 1 : p.flags.hasCstClus == 1;
+    const bool hasRecord = whichObj == 'r' ? flags.hasReClus == 1 : flags.hasCstClus == 1;
     if (hasRecord && !clusterRecord.empty() && clusterRecord != "NULL") {
         con.out << "\nGet partition from: \n"
                 << "   1  keyboard or file \n"
                 << "   2  cluster analysis record \n"
                 << "Type option no.: ";
         if (ReadIntIn(con, "%d\n", "1 2") == 2) {
-            GetPartition(con, p.session.volumeName + clusterRecord, n, nGroups, membership);
+            GetPartition(con, session.volumeName + clusterRecord, n, nGroups, membership);
             return whichObj;
         }
     }
 
     con.out << Fmt("Are the %s ordered by groups? y/n ", objWord.c_str());
     if (ReadCharIn(con, "y n") == 'y')
-        MembershipByCounts(p, n, labels, objWord, membership);
+        MembershipByCounts(con, n, labels, objWord, membership);
     else
-        MembershipByLabels(p, n, labels, objWord, names, membership);
+        MembershipByLabels(con, n, labels, objWord, names, membership);
     return whichObj;
 }
 

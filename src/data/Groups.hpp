@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Console.hpp"
+#include "base/State.hpp"
+
 namespace kolvar {
 
-struct Console;
-struct Program;
 
 /// Distinct group numbers among groups, ascending, into *distinct when given;
 /// returns their number (0 for an empty list).
@@ -24,10 +25,11 @@ int CountGroupsSelect(std::span<const int> groups, std::span<const int> select,
 /// membership[i] (0-based object i) the 1-based group of the object.
 /// objWord names the objects in the prompts ("communities" for communities);
 /// names, when given, are printed for the objects instead of their numbers;
-/// clusterRecord names a fusion record to offer as a source ("" when none).
+/// clusterRecord names a fusion record (in session.volumeName) to offer as a
+/// source ("" when none), offered only when flags say the record exists.
 /// Returns whichObj: 'r' for communities, 'c' otherwise.
-char SettingAnyGroups(Program& p, int n, int& nGroups, std::vector<int>& membership,
-                      std::vector<std::string>& labels, const std::string& objWord,
+char SettingAnyGroups(Console& con, const Session& session, const ResultFlags& flags, int n, int& nGroups,
+                      std::vector<int>& membership, std::vector<std::string>& labels, const std::string& objWord,
                       const std::vector<std::string>* names = nullptr, const std::string& clusterRecord = "");
 
 /// Cuts the fusion record in file at nGroups groups: membership[i] (0-based

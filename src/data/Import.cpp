@@ -14,8 +14,7 @@
 #include "data/Formda.hpp"
 #include "data/ImportReader.hpp"
 #include "base/SafeWrite.hpp"
-#include "program/Menus.hpp"
-#include "program/Program.hpp"
+#include "base/Heading.hpp"
 #include "base/Prompts.hpp"
 
 namespace kolvar {
@@ -144,8 +143,7 @@ std::vector<std::string> DefaultLabels(int n) {
     return labels;
 }
 
-bool ReadTraits(Program& p, DataSet& d, RawFile& b) {
-    Console& con = p.con;
+bool ReadTraits(Console& con, DataSet& d, RawFile& b) {
     con.out << "Labels for traits: \n"
             << "   1  given by default \n"
             << Fmt("   2  read labels at the end of file %s\n", b.name.c_str());
@@ -190,8 +188,7 @@ bool ReadTraits(Program& p, DataSet& d, RawFile& b) {
     return true;
 }
 
-bool ReadPhylogeny(Program& p, DataSet& d, RawFile& f) {
-    Console& con = p.con;
+bool ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
     d.hasPhylogeny = true;
     con.out << lineL << '\n'
             << "Format of phylogenetic resemblance matrix:\n"
@@ -256,8 +253,7 @@ void ReadVectorCounts(Console& con, DataSet& d) {
     }
 }
 
-bool ReadComposition(Program& p, DataSet& d, RawFile& w) {
-    Console& con = p.con;
+bool ReadComposition(Console& con, DataSet& d, RawFile& w) {
     con.out << lineL << '\n' << "Enter number of communities:    ";
     d.ncsm = ReadCount(con);
     con.out << "Labels for communities: \n"
@@ -315,8 +311,7 @@ bool ReadComposition(Program& p, DataSet& d, RawFile& w) {
     return true;
 }
 
-bool ReadSpecies(Program& p, DataSet& d, RawFile& s) {
-    Console& con = p.con;
+bool ReadSpecies(Console& con, DataSet& d, RawFile& s) {
     d.nSpp = d.tcst;
     con.out << lineL << '\n'
             << "Species labels are: \n"
@@ -352,8 +347,7 @@ void SetEnvFlags(DataSet& d) {
     }
 }
 
-bool ReadEnvironment(Program& p, DataSet& d, RawFile& e) {
-    Console& con = p.con;
+bool ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
     con.out << lineL << '\n' << "Number of environmental variables: ";
     d.nenv = ReadCount(con);
     d.envName = e.name;
@@ -432,10 +426,9 @@ bool ReadEnvironment(Program& p, DataSet& d, RawFile& e) {
 
 }  // namespace
 
-bool IFFormat(Program& p) {
-    Console& con = p.con;
+bool IFFormat(Console& con, const Clock& clock, const Session& session) {
     DataSet d;
-    Menu(p, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
+    Menu(con, session, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
     con.out << "For each data specified below indicate by 0/1 which are available\n\n"
             << "OTUs = Operational Taxonomic Units, refer to species, populations, individuals or other taxonomic "
                "rank\n";
@@ -460,16 +453,16 @@ bool IFFormat(Program& p) {
     d.nch = ReadCount(con);
 
     // A file that cannot be fixed ends the import: nothing has been written.
-    if (!ReadTraits(p, d, bFile)) return false;
-    if (fFile.given && !ReadPhylogeny(p, d, fFile)) return false;
-    if (!ReadComposition(p, d, wFile)) return false;
-    if (sFile.given && !ReadSpecies(p, d, sFile)) return false;
-    if (eFile.given && !ReadEnvironment(p, d, eFile)) return false;
+    if (!ReadTraits(con, d, bFile)) return false;
+    if (fFile.given && !ReadPhylogeny(con, d, fFile)) return false;
+    if (!ReadComposition(con, d, wFile)) return false;
+    if (sFile.given && !ReadSpecies(con, d, sFile)) return false;
+    if (eFile.given && !ReadEnvironment(con, d, eFile)) return false;
 
     CountStates(d.nch, d.tcst, d.onsta, d.csm_Float);
     d.chrange.assign(static_cast<std::size_t>(d.nch), 0.0);
     d.dataName = bFile.name;
-    WriteFormda(con, p.clock, d, d.tcst, p.session.volumeName + p.session.whichFormda, d.dataName, d.csm_Float,
+    WriteFormda(con, clock, d, d.tcst, session.volumeName + session.whichFormda, d.dataName, d.csm_Float,
                 d.cadat);
     return true;
 }

@@ -4,14 +4,17 @@
 #include <optional>
 #include <string>
 
+#include "analysis/AnalysisState.hpp"
 #include "program/Program.hpp"
 
 namespace kolvar {
 
+/// The analysis view of the program's state; needs an open data set.
+AnalysisState AnalysisOf(Program& p);
 /// Reads "KOLVAR.prf" when it exists and has the current version.
-void ReadPreferences(Program& p);
+void ReadPreferences(Console& con, Options& opt);
 /// The preferences dialogue; writes the file when left.
-void SetPreferences(Program& p);
+void SetPreferences(Console& con, const Clock& clock, const Session& session, Options& opt);
 /// The data-set dialogue of a new session; false when the user returns to the main menu.
 bool SetFormda(Program& p);
 /// Loads the session's formatted data file into the data set.

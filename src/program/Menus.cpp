@@ -9,6 +9,7 @@
 
 #include "base/Fatal.hpp"
 #include "base/Fmt.hpp"
+#include "base/Heading.hpp"
 #include "program/Actions.hpp"
 #include "base/Prompts.hpp"
 
@@ -68,7 +69,7 @@ void AnalysisMenu(Program& p) {
             OpenFormda(p, 1);
             ReadTrack(p);
         }
-        Menu(p, "ANALYSIS OF COMMUNITY STRUCTURES");
+        Menu(p.con, p.session, "ANALYSIS OF COMMUNITY STRUCTURES");
         p.con.out << "Options:\n"
                   << "   H  functional analysis \n"
                   << "   K  ranking traits (find optimal trait subset) \n"
@@ -88,13 +89,6 @@ void SetThreadCount(const Options& opt) {
     // A preference of millions of threads would only exhaust the machine.
     constexpr int kMostThreads = 1024;
     omp_set_num_threads(opt.nProcessors > 0 ? std::min(opt.nProcessors, kMostThreads) : omp_get_num_procs());
-}
-
-void Menu(Program& p, const std::string& title) {
-    ClearLine(p.con);
-    p.con.out << "\n\n" << Fmt("%-47s", title.c_str());
-    if (p.session.sessionName != "NULL") p.con.out << Fmt("%23s", p.session.sessionShortName.c_str());
-    p.con.out << '\n' << lineL << '\n';
 }
 
 void FreeGlobals1(Program& p) {
@@ -123,7 +117,7 @@ void IFSession(Program& p, bool isNew) {
     OpenFormda(p, 1);
     ReadTrack(p);
     for (;;) {
-        Menu(p, "SESSION MENU");
+        Menu(p.con, p.session, "SESSION MENU");
         p.con.out << "Options:\n"
                   << "   V  analysis of community structures\n"
                   << "   S  set preferences\n"
@@ -132,7 +126,7 @@ void IFSession(Program& p, bool isNew) {
         p.session.optmain1 = std::toupper(static_cast<unsigned char>(ReadCharIn(p.con, "V S C")));
         p.con.out << "\n\n";
         if (p.session.optmain1 == 'V') AnalysisMenu(p);
-        if (p.session.optmain1 == 'S') SetPreferences(p);
+        if (p.session.optmain1 == 'S') SetPreferences(p.con, p.clock, p.session, p.opt);
         StructuresName(p);
         if (p.session.optmain1 == 'C') break;
     }
@@ -162,7 +156,7 @@ bool CanStartSession(Program& p) {
 }  // namespace
 
 void MainMenu(Program& p) {
-    ReadPreferences(p);
+    ReadPreferences(p.con, p.opt);
     ClearLine(p.con);
     for (;;) {
         if (!p.con.macroMode()) p.con.out << "\n\n\n\n";
@@ -196,7 +190,7 @@ void MainMenu(Program& p) {
         } else if (choice == 'A') {
             IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(p);
         } else if (choice == 'S') {
-            SetPreferences(p);
+            SetPreferences(p.con, p.clock, p.session, p.opt);
         }
         StructuresName(p);
     }

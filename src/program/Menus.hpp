@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/Heading.hpp"
 #include "program/Program.hpp"
 
 namespace kolvar {
@@ -13,8 +14,6 @@ void MainMenu(Program& p);
 /// A session: a new one (N) starts from the data-set dialogue, an old one (O)
 /// from the data file its track file names.
 void IFSession(Program& p, bool isNew = false);
-/// Menu heading: the title in 47 columns, the session name in 23, then lineL.
-void Menu(Program& p, const std::string& title);
 /// Forgets the session's results (file names, flags, partition counts).
 void FreeGlobals1(Program& p);
 /// Releases the session's data set.

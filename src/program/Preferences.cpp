@@ -108,10 +108,10 @@ bool ReadPreferencesFrom(Console& con, std::istream& fp, const std::string& labe
     return true;
 }
 
-void ReadPreferences(Program& p) {
+void ReadPreferences(Console& con, Options& opt) {
     std::ifstream fp(KOLVARPrefsName, std::ios::binary);
     if (!fp) return;  // first start: the defaults stay
-    ReadPreferencesFrom(p.con, fp, KOLVARPrefsName, p.opt);
+    ReadPreferencesFrom(con, fp, KOLVARPrefsName, opt);
 }
 
 void WritePreferencesText(std::ostream& fp, const Options& o, const Clock& clock) {
@@ -136,17 +136,15 @@ void WritePreferencesText(std::ostream& fp, const Options& o, const Clock& clock
     TimeStamp(fp, clock);
 }
 
-void WritePreferences(Program& p) {
-    SafeWriter file(p.con, KOLVARPrefsName);
-    WritePreferencesText(file.out(), p.opt, p.clock);
+void WritePreferences(Console& con, const Options& opt, const Clock& clock) {
+    SafeWriter file(con, KOLVARPrefsName);
+    WritePreferencesText(file.out(), opt, clock);
     file.Commit();
 }
 
-void SetPreferences(Program& p) {
-    Console& con = p.con;
-    Options& o = p.opt;
+void SetPreferences(Console& con, const Clock& clock, const Session& session, Options& o) {
     for (;;) {
-        Menu(p, "PREFERENCES");
+        Menu(con, session, "PREFERENCES");
         con.out << "Set preferences of: \n"
                 << "   F  output files \n"
                 << "   G  Gower index\n"
@@ -219,7 +217,7 @@ void SetPreferences(Program& p) {
             default: break;
         }
     }
-    WritePreferences(p);
+    WritePreferences(con, o, clock);
 }
 
 }  // namespace kolvar

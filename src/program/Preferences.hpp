@@ -6,7 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "program/Program.hpp"
+#include "base/Console.hpp"
+#include "base/State.hpp"
 
 namespace kolvar {
 
@@ -20,6 +21,6 @@ bool ReadPreferencesFrom(Console& con, std::istream& fp, const std::string& labe
 /// The version line, the 26 values and the time stamp.
 void WritePreferencesText(std::ostream& fp, const Options& opt, const Clock& clock);
 /// Replaces "KOLVAR.prf" whole; the old file survives a failure.
-void WritePreferences(Program& p);
+void WritePreferences(Console& con, const Options& opt, const Clock& clock);
 
 }  // namespace kolvar

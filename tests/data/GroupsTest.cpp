@@ -6,19 +6,18 @@
 
 #include "base/Fatal.hpp"
 #include "data/Groups.hpp"
-#include "program/Program.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
 
 struct Dialogue {
-    explicit Dialogue(const std::string& answers) : in(answers), con{in, out, err}, p(con, clock) {}
+    explicit Dialogue(const std::string& answers) : in(answers), con{in, out, err} {}
     std::istringstream in;
     std::ostringstream out, err;
     Console con;
-    FixedClock clock;
-    Program p;
+    Session session;
+    ResultFlags flags;
 };
 
 TEST(Groups, CountGroupsSortsDistinctNumbers) {
@@ -36,7 +35,7 @@ TEST(Groups, DefaultLabelsAndCountsOfOrderedObjects) {
     int k = 0;
     std::vector<int> member;
     std::vector<std::string> labels;
-    EXPECT_EQ(SettingAnyGroups(d.p, 5, k, member, labels, "communities"), 'r');
+    EXPECT_EQ(SettingAnyGroups(d.con, d.session, d.flags, 5, k, member, labels, "communities"), 'r');
     EXPECT_EQ(k, 3);
     EXPECT_EQ(labels, std::vector<std::string>({"1", "2", "3"}));
     EXPECT_EQ(member, std::vector<int>({1, 1, 3, 3, 3}));
@@ -51,7 +50,7 @@ TEST(Groups, CountsNotAddingUpAreAskedAgain) {
     int k = 0;
     std::vector<int> member;
     std::vector<std::string> labels;
-    EXPECT_EQ(SettingAnyGroups(d.p, 4, k, member, labels, "OTUs"), 'c');
+    EXPECT_EQ(SettingAnyGroups(d.con, d.session, d.flags, 4, k, member, labels, "OTUs"), 'c');
     EXPECT_EQ(member, std::vector<int>({1, 1, 2, 2}));
     EXPECT_NE(d.out.str().find("\nError!! Reenter!!\n\nEnter number of OTUs per group:"), std::string::npos);
 }
@@ -63,7 +62,7 @@ TEST(Groups, MembershipByLabelsRejectsUnknownLabels) {
     std::vector<int> member;
     std::vector<std::string> labels;
     const std::vector<std::string> names{"A", "B", "C"};
-    SettingAnyGroups(d.p, 3, k, member, labels, "communities", &names);
+    SettingAnyGroups(d.con, d.session, d.flags, 3, k, member, labels, "communities", &names);
     EXPECT_EQ(labels, std::vector<std::string>({"wet", "dry"}));
     EXPECT_EQ(member, std::vector<int>({1, 2, 2}));
     EXPECT_EQ(d.err.str().find("\nError!! Enter again. \n") != std::string::npos, true);
@@ -75,7 +74,7 @@ TEST(Groups, ZeroGroupsIsRefused) {
     int k = 0;
     std::vector<int> member;
     std::vector<std::string> labels;
-    SettingAnyGroups(d.p, 2, k, member, labels, "communities");
+    SettingAnyGroups(d.con, d.session, d.flags, 2, k, member, labels, "communities");
     EXPECT_EQ(k, 2);
     EXPECT_NE(d.err.str().find("Incorrect input = 0"), std::string::npos);
 }

@@ -11,46 +11,6 @@
 namespace kolvar {
 namespace {
 
-const std::string kMainMenu =
-    "CHARACTER-BASED COMMUNITY ANALYSIS                    KOLVAR v.2.11.75\n"
-    "----------------------------------------------------------------------\n"
-    "Main menu:\n"
-    "   N  start new session\n"
-    "   O  attach to old session\n"
-    "   A  metacommunity data simulation\n"
-    "   S  set preferences\n"
-    "   X  exit \n"
-    "----------------------------------------------------------------------\n"
-    "Type option: ";
-
-TEST(MainMenu, BannerThenMenuThenExit) {
-    test::ScratchDir dir;
-    const auto r = test::RunInProcess(dir, "x\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    const std::string line(70, '-');
-    ASSERT_EQ(r.out.rfind(line + "\nCHARACTER-BASED COMMUNITY ANALYSIS                    KOLVAR v.2.11.75\n\n", 0), 0u);
-    const std::string tail = "\n\n\n\n" + kMainMenu + "\n\n";
-    ASSERT_GE(r.out.size(), tail.size());
-    EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
-    EXPECT_EQ(version.size(), 70u);
-}
-
-TEST(MainMenu, MenuHeadingIsSeventyColumns) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
-    FixedClock clock;
-    Program p(con, clock);
-    Menu(p, "SESSION MENU");
-    EXPECT_EQ(out.str(), "\n\n" + std::string("SESSION MENU") + std::string(35, ' ') + "\n" + lineL + "\n");
-    out.str("");
-    p.session.sessionName = p.session.sessionShortName = "plots";
-    con.is40CharLine = con.is80CharLine = true;  // an open progress line is closed first
-    Menu(p, "SESSION MENU");
-    EXPECT_EQ(out.str(), "\n\n\n\nSESSION MENU" + std::string(35, ' ') + std::string(18, ' ') + "plots\n" + lineL + "\n");
-}
-
 TEST(MainMenu, ThreadCountFollowsPreference) {
     Options opt;
     opt.nProcessors = 3;

@@ -121,36 +121,5 @@ TEST(Preferences, DamagedFileOfTheRightVersionIsFatal) {
     refused(13, "abc");
 }
 
-TEST(Preferences, DialogueSetsAndRejects) {
-    test::ScratchDir dir;
-    const test::RunResult r = test::RunInProcess(
-        dir, "S\ni\nf\n0\n3.9\ny\nn\nO\n0.5\n2.5\nS\np\nM\n3\nG\nn\nR\nn\ny\nB\nn\nT\nn\ny\nL\nC\nX\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("PREFERENCES"), std::string::npos);
-    EXPECT_NE(r.out.find("   T  permutaton tests based on matrix correlations\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Save matrices used to evaluate structures? y/n               "), std::string::npos);
-    EXPECT_NE(r.out.find("(default is the latter)? p/n"), std::string::npos);
-    EXPECT_NE(r.err.find("Incorrect input = i. Reenter.\nAccepted input: F G R B O M C T S\n"), std::string::npos);
-    EXPECT_NE(r.err.find("Incorrect input = l. Reenter."), std::string::npos);
-    EXPECT_NE(r.err.find("Incorrect input = 0.5. Reenter.\nAccepted input: 1 to 3.40282e+38\n"), std::string::npos);
-    Streams s;
-    std::istringstream fp(dir.Read("KOLVAR.prf"));
-    Options o;
-    ASSERT_TRUE(ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", o));
-    EXPECT_EQ(o.sDigits, 6);
-    EXPECT_EQ(o.maxComponents, 3);
-    EXPECT_EQ(o.saveStruct, 'y');
-    EXPECT_EQ(o.saveRndData, 'n');
-    EXPECT_EQ(o.overfitFactorPCARegr, 2.5);
-    EXPECT_FALSE(o.nonParametricSES_opt);
-    EXPECT_EQ(o.nProcessors, 3);
-    EXPECT_EQ(o.countDoubleAbsence, 0);
-    EXPECT_FALSE(o.sqrtDissimOpt_RaoTraits);
-    EXPECT_TRUE(o.sqrtDissimOpt_RaoPhyl);
-    EXPECT_FALSE(o.BealsIncludeOpt);
-    EXPECT_FALSE(o.twoTailedTest);
-    EXPECT_TRUE(o.oneMatrixPermPartialCorr);
-}
-
 }  // namespace
 }  // namespace kolvar

@@ -1,0 +1,161 @@
+// Whole dialogues kept as data: every folder of tests/scenarios/cases/ is one
+// case, a sequence of runs of the real binary in one scratch folder. Run k reads
+//   k.remove   names of files to delete first (one per line)
+//   k.from     "<source path> <name>" lines: files of the source tree to copy in
+//   k.in/      files to put in the folder
+//   k.answers  standard input
+// and expects
+//   k.out, k.err   standard output and error, whole
+//   k.status       the exit status when it is not 0
+//   k.files/       every file the run creates or changes, whole
+//   k.expect       "<name> <file of cases/_shared>" lines for the same, shared
+// No other file may appear, change or disappear. Time stamps, elapsed seconds
+// and the processor count are masked; with k.progress the console's progress
+// line (timed, so it comes and goes) is taken out of k.out, and runs of blank
+// lines are shortened to one.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "support/Scenario.hpp"
+
+namespace kolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& CasesDir() {
+    static const fs::path dir = test::SourcePath("tests/scenarios/cases");
+    return dir;
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const fs::path& p) {
+    std::vector<std::string> lines;
+    std::ifstream f(p);
+    for (std::string l; std::getline(f, l);)
+        if (!l.empty()) lines.push_back(l);
+    return lines;
+}
+
+std::string Mask(const std::string& text) {
+    static const std::regex time(R"([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4})");
+    static const std::regex elapsed("(Elapsed time for the analyses: )[^ ]+( seconds)");
+    static const std::regex processors("(Maximum number of processors used by KOLVAR: )[0-9]+");
+    std::string s = std::regex_replace(text, time, "<time>");
+    s = std::regex_replace(s, elapsed, "$1<seconds>$2");
+    return std::regex_replace(s, processors, "$1<n>");
+}
+
+// Takes out every progress chunk: a message ending "<i> of <n>..." right-aligned
+// in 40 columns, 40 blanks, and the line end that may precede it.
+std::string WithoutProgress(const std::string& text) {
+    static const std::regex chunkEnd(": [0-9]+ of [0-9]+[^\n]{0,30}? {40}");
+    std::string out;
+    std::size_t pos = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), chunkEnd); it != std::sregex_iterator(); ++it) {
+        const std::size_t end = static_cast<std::size_t>(it->position() + it->length());
+        if (end < 80 || end - 80 < pos) continue;
+        std::size_t start = end - 80;
+        if (start > 0 && text[start - 1] == '\n') --start;
+        out.append(text, pos, start - pos);
+        pos = end;
+    }
+    out.append(text, pos);
+    static const std::regex blankRun("\n{2,}");
+    return std::regex_replace(out, blankRun, "\n\n");
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file()) files[e.path().filename().string()] = Slurp(e.path());
+    return files;
+}
+
+class Case : public testing::TestWithParam<std::string> {};
+
+TEST_P(Case, RunsAsRecorded) {
+    const fs::path dir = CasesDir() / GetParam();
+    test::ScratchDir scratch;
+    int k = 1;
+    for (; fs::exists(dir / (std::to_string(k) + ".answers")); ++k) {
+        SCOPED_TRACE("run " + std::to_string(k));
+        const std::string run = std::to_string(k);
+        for (const auto& name : Lines(dir / (run + ".remove"))) fs::remove(scratch.path() / name);
+        for (const auto& line : Lines(dir / (run + ".from"))) {
+            std::istringstream words(line);
+            std::string from, as;
+            words >> from >> as;
+            scratch.CopyFromSource(from, as);
+        }
+        if (fs::is_directory(dir / (run + ".in")))
+            for (const auto& e : fs::directory_iterator(dir / (run + ".in")))
+                fs::copy_file(e.path(), scratch.path() / e.path().filename(), fs::copy_options::overwrite_existing);
+
+        const auto before = Snapshot(scratch.path());
+        const test::RunResult r = test::RunKolvar(scratch, Slurp(dir / (run + ".answers")), 300);
+        const auto after = Snapshot(scratch.path());
+
+        const std::string status = std::to_string(r.status) + (r.timedOut ? " timeout" : "");
+        const std::string wantStatus = fs::exists(dir / (run + ".status")) ? Lines(dir / (run + ".status")).at(0) : "0";
+        EXPECT_EQ(status, wantStatus);
+        std::string out = Mask(r.out);
+        if (fs::exists(dir / (run + ".progress"))) out = WithoutProgress(out);
+        EXPECT_EQ(out, Slurp(dir / (run + ".out")));
+        EXPECT_EQ(Mask(r.err), Slurp(dir / (run + ".err")));
+
+        std::map<std::string, std::string> expected;
+        if (fs::is_directory(dir / (run + ".files")))
+            for (const auto& e : fs::directory_iterator(dir / (run + ".files")))
+                expected[e.path().filename().string()] = Slurp(e.path());
+        for (const auto& line : Lines(dir / (run + ".expect"))) {
+            std::istringstream words(line);
+            std::string name, shared;
+            words >> name >> shared;
+            expected[name] = Slurp(CasesDir() / "_shared" / shared);
+        }
+        for (const auto& [name, content] : before)
+            EXPECT_TRUE(after.count(name)) << name << " disappeared";
+        for (const auto& [name, content] : after) {
+            const auto was = before.find(name);
+            const bool changed = was == before.end() || was->second != content;
+            const auto want = expected.find(name);
+            if (want == expected.end())
+                EXPECT_FALSE(changed) << name << " was written";
+            else
+                EXPECT_EQ(Mask(content), want->second) << name;
+        }
+        for (const auto& [name, content] : expected) EXPECT_TRUE(after.count(name)) << name << " was not written";
+    }
+    EXPECT_GT(k, 1) << "no runs in " << dir;
+}
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(CasesDir()))
+        if (e.is_directory() && e.path().filename().string()[0] != '_') names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorded, Case, testing::ValuesIn(CaseNames()), [](const testing::TestParamInfo<std::string>& param) {
+    std::string name = param.param;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
+
+}  // namespace
+}  // namespace kolvar
