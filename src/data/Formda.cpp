@@ -87,9 +87,10 @@ public:
         return n;
     }
     void Fits(double bytes) {
+        if (end_ < 0) return;
         const std::streampos here = fp_.tellg();
-        if (here == std::streampos(-1) || end_ < 0) return;
-        Require(bytes <= end_ - static_cast<double>(here));
+        // At the end of the file (no position any more) nothing is left.
+        Require(bytes <= (here == std::streampos(-1) ? 0.0 : end_ - static_cast<double>(here)));
     }
 
     std::istream& stream() { return fp_; }
