@@ -358,6 +358,8 @@ TEST(Formda, ImpossibleCountsAndItemsAreRefused) {
     ExpectEndOfFile("t\n0\n", "no traits");
     ExpectEndOfFile("t\n-3\n", "negative trait count");
     ExpectEndOfFile("t\n2000000000\na b\n", "trait count beyond the file");
+    ExpectEndOfFile("1\t1101000040", "trait count as the last item of the file");
+    ExpectEndOfFile(kOldHead + "25Jun2016\n1 1e999\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n0\n0\n", "B value beyond a double");
     ExpectEndOfFile("t\nthree\n", "trait count not a number");
     ExpectEndOfFile("t\n1\na\n7\n0\n1\n", "trait type 7");
     ExpectEndOfFile("t\n1\na\n3\n0\n1\n1\nc\n2000000000\n", "OTU count beyond the file");
