@@ -15,3 +15,5 @@ cmake --build "$root/build-asan" -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build-asan" && ctest --output-on-failure -j2)
+# libFuzzer targets (clang only): every reader and the whole dialogue, 20 s each.
+bash "$root/bench/fuzz.sh" 20 "$root/build-fuzz"

@@ -20,6 +20,7 @@
 #include "analysis/Settings.hpp"
 #include "analysis/TestSettings.hpp"
 #include "data/Import.hpp"
+#include "base/SafeWrite.hpp"
 #include "base/Prompts.hpp"
 #include "stattests/PermTest.hpp"
 #include "QMLib/Random.hpp"
@@ -332,9 +333,11 @@ void PFTs_ScalingUp(const AnalysisState& p) {
     CountGroupsNew(tcst, d.partition_OTUs.data(), nTypes, typeLabels.data());
     typeLabels.resize(static_cast<std::size_t>(nTypes));
 
-    std::unique_ptr<std::fstream> file = fopenck(con, s.whichPrinda, s.volumeName, fa.prindaMode.c_str());
-    if (!file) throw FatalError{FatalCode::FailToOpen};
-    std::ostream& fp = *file;
+    // The report replaces the old one only when it is complete, so a run that
+    // is stopped leaves the previous report whole.
+    SafeOutputFile file;
+    if (!file.Open(con, s.volumeName + s.whichPrinda, fa.prindaMode.c_str())) throw FatalError{FatalCode::FailToOpen};
+    std::ostream& fp = file.out();
     WriteReportHeader(fp, rs, d, ex, nTypes, unitTotal1, w.Wraw);
     RunOutputs outputs{s.sessionName, RunStamp(p.clock.Now()), fa.prindaMode == "a", opt.sDigits,
                        ChartSizeFromPreferences(opt.scatterHSize, opt.scatterVSize, opt.scatterPointSize, {5, 5, 3}),
@@ -413,9 +416,9 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 AverageTraitMatrix(tcst, nch, d.csm_Float, d.partition_OTUs, typeLabels, avgTraits);
                 WriteDetailSubset(fp, rs, d, select, k, S, nTypes, U, typeLabels, typeCounts, avgTraits);
 
-                std::unique_ptr<std::fstream> rndFile = fopenck(con, s.whichRndData, s.volumeName, "w");
+                SafeOutputFile rndFile;
                 // The open routine has said why; the program ends with status 1.
-                if (!rndFile) throw FatalError{FatalCode::Stop};
+                if (!rndFile.Open(con, s.volumeName + s.whichRndData, "w")) throw FatalError{FatalCode::Stop};
 
                 PermTest_FunctionalPhyl_Correl_Input in;
                 SetTestOptions(in, fa, hier, opt);
@@ -474,7 +477,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 if (fa.doTraitCombOpt) fp << "\n\nTRAITS:\t" << SelectedLabels(d.chLabel, select) << "\n\n";
                 if (fa.opt_ro != 4 && fa.opt_ro != 5)
                     WriteStatistics(fp, rs, d, in, select, hasQual, envSelected, typeCounts);
-                rndFile.reset();
+                rndFile.Commit();
                 if (fa.opt_ro == 4) WriteRegression(fp, d, in, select, hasQual, envSelected, withPhyl);
                 if (fa.opt_ro == 5) WriteAnova(fp, d, in, select, hasQual, E, envSelected, withPhyl);
                 if (fa.printDetail) WriteDiversity(fp, rs, d.phylogenyMatrixType, w.richness, D, Rf, withPhyl ? &ph.Rp : nullptr);
@@ -531,11 +534,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
     }
 
     WriteReportClosing(fp, difftime_Clock(p.clock, clockStart));
-    fp.flush();
-    if (!fp) {
-        con.err << Fmt("\nfile %s%s ", s.volumeName.c_str(), s.whichPrinda.c_str());
-        throw FatalError{FatalCode::FailToPrint};
-    }
+    file.Commit();
 }
 
 }  // namespace kolvar

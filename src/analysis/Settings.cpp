@@ -7,13 +7,18 @@
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
+#include <limits>
 #include <string_view>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "QMLib/Belonging.hpp"
 #include "base/Fmt.hpp"
 #include "base/Heading.hpp"
 #include "base/Prompts.hpp"
 #include "base/SeedPrompt.hpp"
+#include "stattests/PermTest.hpp"
 
 namespace kolvar {
 
@@ -327,7 +332,7 @@ void AskTestSettings(const AnalysisState& p, const DataSet& d) {
     fa.doBootstrapOpt = false;
     con.out << "Enter number of iterations in permutation tests of final statistics: ";
     // Below 3 permutations the test has no effect size and no quantiles.
-    fa.niter = ReadIntIn(con, "%d\n", "-", 3, 2147483647.0);
+    fa.niter = ReadPermutationCount(con, AvailableMemoryBytes());
     fa.optWeightedNullModel = 0;
     con.out << "Null model based on taxa (t) shuffle, which is recommended, or site (s) suffle? t/s ";
     fa.optTaxaSiteShuffle = ReadCharIn(con, "t s");
@@ -483,6 +488,48 @@ int SettingReseFunction(Console& con, int& option) {
             << "Type option no.: ";
     option = ReadIntIn(con, "%d\n", "6 7 8 9 10");
     return option;
+}
+
+std::uint64_t AvailableMemoryBytes() {
+    std::uint64_t bytes = 0;
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string key; meminfo >> key;) {
+        std::uint64_t kb = 0;
+        if (key == "MemAvailable:" && meminfo >> kb) {
+            bytes = kb * 1024;
+            break;
+        }
+        meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    if (bytes == 0) {
+        const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+        if (pages > 0 && size > 0) bytes = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size);
+    }
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        bytes = std::min<std::uint64_t>(bytes, limit.rlim_cur);
+    return bytes;
+}
+
+int MostPermutationIterations(std::uint64_t memoryBytes) {
+    constexpr std::uint64_t kBytesPerColumn = 2 * kNumTestedStats * sizeof(double);
+    constexpr std::uint64_t kExtraColumns = 8;
+    constexpr std::uint64_t kMost = static_cast<std::uint64_t>(INT_MAX) - kExtraColumns;
+    const std::uint64_t columns = memoryBytes / kBytesPerColumn;
+    if (columns <= kExtraColumns) return 3;
+    return static_cast<int>(std::min(columns - kExtraColumns, kMost));
+}
+
+int ReadPermutationCount(Console& con, std::uint64_t memoryBytes) {
+    const int most = MostPermutationIterations(memoryBytes);
+    for (;;) {
+        const int niter = ReadIntIn(con, "%d\n", "-", 3, 2147483647.0);
+        if (niter <= most) return niter;
+        con.err << '\a' << Fmt("\nIncorrect input = %d. Reenter.\n", niter)
+                << Fmt("Accepted input: 3 to %d (the work areas of more iterations do not fit in this machine's "
+                       "memory)\n",
+                       most);
+    }
 }
 
 void GetPrindaMode(Console& con, const std::string& volumeName, const std::string& fileName,

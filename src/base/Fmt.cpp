@@ -1,6 +1,10 @@
 #include "base/Fmt.hpp"
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstdio>
 
 namespace kolvar {
@@ -27,6 +31,20 @@ std::string Fmt(const char* fmt, ...) {
     }
     va_end(copy);
     return out;
+}
+
+double Writable(double v, int precision) {
+    if (std::isnan(v)) return -999.0;
+    const double magnitude = std::fabs(v);
+    if (magnitude < 1e308) return v;
+    precision = std::clamp(precision, 1, 17);
+    const std::string text = Fmt("%.*g", precision, magnitude);
+    if (std::isfinite(std::strtod(text.c_str(), nullptr))) return v;
+    // DBL_MAX cut (not rounded) to `precision` digits prints as itself.
+    const std::string full = Fmt("%.16e", DBL_MAX);  // 1.7976931348623157e+308
+    const std::string cut = full.substr(0, precision == 1 ? 1 : static_cast<std::size_t>(precision) + 1) + "e+308";
+    const double value = std::strtod(cut.c_str(), nullptr);
+    return std::copysign(value, v);
 }
 
 }  // namespace kolvar

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -88,6 +89,12 @@ int TruncToInt(double v) {
 }
 
 bool ScanDoubleToken(std::istream& fp, double& value) {
+    bool overflow = false;
+    return ScanDoubleToken(fp, value, overflow) && !overflow;
+}
+
+bool ScanDoubleToken(std::istream& fp, double& value, bool& overflow) {
+    overflow = false;
     SkipSpace(fp);
     std::string text;
     if (fp.peek() == '+' || fp.peek() == '-') text.push_back(static_cast<char>(fp.get()));
@@ -108,6 +115,8 @@ bool ScanDoubleToken(std::istream& fp, double& value) {
     }
     AtEnd(fp);
     value = std::strtod(text.c_str(), nullptr);
+    // Beyond the largest double strtod gives an infinity: not a number here.
+    overflow = !std::isfinite(value);
     return true;
 }
 
@@ -219,9 +228,25 @@ double ScanNumber(Console& con, std::istream& fp, const std::string& label, cons
     }
     const bool rangeForm = accepted[0] == '-';
     for (;;) {
-        if (!freadck1(con, fp, value, label)) {
-            con.err.flush();
-            throw FatalError{FatalCode::EndOfFile};
+        // As freadck1, but a number beyond the range of a double is read whole
+        // and rejected like any other value out of range.
+        bool overflow = false;
+        while (!ScanDoubleToken(fp, value, overflow)) {
+            if (fp.get() == kEof) {
+                fp.clear(fp.rdstate() & ~std::ios::failbit);
+                EndOfFileNotice(con, label);
+                con.err.flush();
+                throw FatalError{FatalCode::EndOfFile};
+            }
+        }
+        if (overflow) {
+            if (rangeForm)
+                Reject(con, Fmt("%g", value), Fmt("%g to %g", lowest, highest));
+            else if (accepted[0] == '\0')
+                Reject(con, Fmt("%g", value), Fmt("%g to %g", -DBL_MAX, DBL_MAX));
+            else
+                Reject(con, Fmt("%g", value), accepted);
+            continue;
         }
         if (accepted[0] == '\0') return value;
         if (rangeForm) {

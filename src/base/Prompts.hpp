@@ -20,6 +20,9 @@ namespace kolvar {
 /// Returns false when nothing converts (the characters taken are lost, as with
 /// scanf) or at end of input. Infinities, NaN and hexadecimal forms are not numbers here.
 bool ScanDoubleToken(std::istream& fp, double& value);
+/// The same, but a decimal number beyond the range of a double is taken whole
+/// and reported through `overflow` (value then holds the infinity).
+bool ScanDoubleToken(std::istream& fp, double& value, bool& overflow);
 /// "%d": like ScanDoubleToken for an optionally signed decimal integer; a value
 /// outside the int range does not convert.
 bool ScanIntToken(std::istream& fp, int& value);

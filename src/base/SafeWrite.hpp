@@ -4,6 +4,7 @@
 // same folder, flushed to disk and renamed over the old file. A failure at any
 // step leaves the old file as it was.
 
+#include <fstream>
 #include <istream>
 #include <sstream>
 #include <string>
@@ -27,6 +28,37 @@ private:
     Console& con_;
     std::string path_;
     std::ostringstream text_;
+};
+
+/// A results file written as it is computed: the text goes to a temporary
+/// file in the same folder, which replaces `path` only at Commit. In append
+/// mode the temporary file starts as a copy of the old file. Until Commit the
+/// old file stays whole, whatever happens to the run; a file never committed
+/// is removed when the object goes, and when the program is interrupted by
+/// SIGINT, SIGTERM or SIGHUP (unless the program handles those itself).
+class SafeOutputFile {
+public:
+    SafeOutputFile() = default;
+    SafeOutputFile(const SafeOutputFile&) = delete;
+    SafeOutputFile& operator=(const SafeOutputFile&) = delete;
+    ~SafeOutputFile();
+    /// mode "w" (replace) or "a" (append). On failure prints "\ncan't open %s \n"
+    /// with the file's name and the bell, as fopenck does, and returns false.
+    bool Open(Console& con, const std::string& path, const char* mode);
+    std::ostream& out() { return file_; }
+    std::ostream* get() { return &file_; }
+    /// Flushes, syncs and renames over `path`. A failure prints "\nfile %s "
+    /// and throws FailToPrint; the old file is kept.
+    void Commit();
+    /// Drops the temporary file; the old file stays as it was.
+    void Discard();
+
+private:
+    Console* con_ = nullptr;
+    std::string path_;
+    std::string tmp_;
+    int slot_ = -1;  ///< registered for removal on interrupt
+    std::ofstream file_;
 };
 
 /// Writes `text` as the whole content of `path` with the guarantees of SafeWriter.

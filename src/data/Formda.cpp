@@ -87,9 +87,10 @@ public:
         return n;
     }
     void Fits(double bytes) {
+        if (end_ < 0) return;
         const std::streampos here = fp_.tellg();
-        if (here == std::streampos(-1) || end_ < 0) return;
-        Require(bytes <= end_ - static_cast<double>(here));
+        // At the end of the file (no position any more) nothing is left.
+        Require(bytes <= (here == std::streampos(-1) ? 0.0 : end_ - static_cast<double>(here)));
     }
 
     std::istream& stream() { return fp_; }
@@ -110,6 +111,19 @@ double CodeValue(FormdaReader& r, const std::string& code) {
     in >> std::ws;
     r.Require(in.peek() == std::char_traits<char>::eof());
     return static_cast<double>(static_cast<float>(v));
+}
+
+// The matrix as the file can hold it (see Writable); a copy only when a value changes.
+const Matrix<double>& WritableCopy(const Matrix<double>& m) {
+    static thread_local Matrix<double> copy;
+    bool same = true;
+    for (std::size_t i = 0; i < m.rows() && same; ++i)
+        for (double v : m[i]) same = same && Writable(v) == v;
+    if (same) return m;
+    copy = m;
+    for (std::size_t i = 0; i < copy.rows(); ++i)
+        for (double& v : copy[i]) v = Writable(v);
+    return copy;
 }
 
 std::string AsWord(const std::string& label) {
@@ -342,9 +356,9 @@ void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int
     for (int c = 0; c < kCaCodes; ++c) fp << "0\t";
     fp << "\n\n";
     fp << formdaMarker << " \n";
-    PrintMatrixTab(fp, nOTU, d.nch, B, 6);
+    PrintMatrixTab(fp, nOTU, d.nch, WritableCopy(B), 6);
     fp << '\n';
-    PrintMatrixTab(fp, nOTU, d.ncsm, W, 6);
+    PrintMatrixTab(fp, nOTU, d.ncsm, WritableCopy(W), 6);
     fp << '\n';
     fp << d.nenv << " \n";
     if (nenv > 0) {
@@ -356,7 +370,7 @@ void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int
         fp << '\n';
         fp << AsWord(d.envName) << " \n";
         for (std::size_t k = 0; k < nenv; ++k) {
-            for (std::size_t j = 0; j < ncsm; ++j) fp << Fmt("%g\t", d.env[j][k]);
+            for (std::size_t j = 0; j < ncsm; ++j) fp << Fmt("%g\t", Writable(d.env[j][k]));
             fp << '\n';
         }
     }
@@ -380,7 +394,7 @@ void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int
         if (d.phylogenyMatrixType == 1 || d.phylogenyMatrixType == 3) {
             RequireShape(d.phylogenyRese.rows() >= n && (n == 0 || d.phylogenyRese.cols() >= n), "phylogeny");
             for (std::size_t i = 0; i < n; ++i) {
-                for (std::size_t j = 0; j < n; ++j) fp << Fmt("%g\t", d.phylogenyRese[i][j]);
+                for (std::size_t j = 0; j < n; ++j) fp << Fmt("%g\t", Writable(d.phylogenyRese[i][j]));
                 fp << '\n';
             }
         } else if (d.phylogenyMatrixType == 2) {
@@ -392,7 +406,7 @@ void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int
             for (std::size_t c = 0; c < nClados; ++c) fp << d.phylogenyVarType[c] << '\t';
             fp << '\n';
             for (std::size_t i = 0; i < n; ++i) {
-                for (std::size_t c = 0; c < nClados; ++c) fp << Fmt("%g\t", d.phylogenyData[i][c]);
+                for (std::size_t c = 0; c < nClados; ++c) fp << Fmt("%g\t", Writable(d.phylogenyData[i][c]));
                 fp << '\n';
             }
         }

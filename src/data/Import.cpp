@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <limits>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "base/Fatal.hpp"
 #include "base/Fmt.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "data/Formda.hpp"
+#include "data/ImportReader.hpp"
 #include "base/SafeWrite.hpp"
 #include "base/Heading.hpp"
 #include "base/Prompts.hpp"
@@ -22,34 +25,97 @@ constexpr double kMaxCount = 2147483647.0;
 
 struct RawFile {
     std::string name;
-    std::unique_ptr<std::fstream> fp;
-    std::size_t tokens = 0;  ///< blank-separated items the file holds
+    bool given = false;
 };
 
-// Asks for a file until it opens, passes over a byte-order mark and counts its
-// items, so that sizes typed later can be checked before anything is allocated.
+// Asks for a file until it opens; it is read whole once its layout is known.
 RawFile OpenRawFile(Console& con) {
     RawFile f;
-    f.fp = ReadDataFileName(con, f.name);
-    SkipByteOrderMark(*f.fp);
-    const std::streampos start = f.fp->tellg();
-    std::string word;
-    while (ScanWordToken(*f.fp, word)) ++f.tokens;
-    f.fp->clear();
-    f.fp->seekg(start);
+    ReadDataFileName(con, f.name);
+    f.given = true;
     return f;
 }
 
-[[noreturn]] void FileTooShort(Console& con, const std::string& name) {
-    con.err << "\nfile " << name << ' ' << '\a';
-    con.err.flush();
-    throw FatalError{FatalCode::EndOfFile};
+bool Slurp(const std::string& name, std::string& content) {
+    std::ifstream fp(name, std::ios::binary);
+    if (!fp) return false;
+    std::ostringstream text;
+    text << fp.rdbuf();
+    content = text.str();
+    return static_cast<bool>(fp) || fp.eof() || content.empty();
 }
 
-// The file must hold at least rows x cols items (products in floating point:
-// counts typed by the user may be huge).
-void NeedItems(Console& con, const RawFile& f, double rows, double cols, double extra = 0.0) {
-    if (rows * cols + extra > static_cast<double>(f.tokens)) FileTooShort(con, f.name);
+// After a bad file: says what is wrong and asks for the file again. False when
+// the user returns to the data-set menu instead.
+bool AskFileAgain(Console& con, RawFile& f, const std::string& error) {
+    con.err << '\a' << '\n' << error << '\n';
+    con.err.flush();
+    for (;;) {
+        con.out << "Correct the file and enter its name again, or 0 to return to the data set menu.\n"
+                << "Enter data file name: ";
+        std::string name;
+        freadlineck(con, con.in, 150, name, "input");
+        if (name == "0") return false;
+        if (fopenck(con, name, "", "r")) {
+            f.name = name;
+            return true;
+        }
+    }
+}
+
+// Reads the file against the layout until it fits; false when the user gives up.
+bool ReadChecked(Console& con, RawFile& f, const RawLayout& layout, RawRead& out) {
+    for (;;) {
+        std::string content;
+        if (!Slurp(f.name, content)) {
+            if (!AskFileAgain(con, f, Fmt("%s: the file cannot be read", f.name.c_str()))) return false;
+            continue;
+        }
+        out = ReadRawMatrix(f.name, content, layout);
+        if (out.ok()) return true;
+        if (!AskFileAgain(con, f, out.error)) return false;
+    }
+}
+
+// Items (blank-separated words) the file holds.
+long long CountItems(const std::string& name) {
+    std::string content;
+    if (!Slurp(name, content)) return 0;
+    long long n = 0;
+    bool inWord = false;
+    for (char c : content) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+        if (!blank && !inWord) ++n;
+        inWord = !blank;
+    }
+    return n;
+}
+
+// A count typed before the file's layout is asked must fit in the file, so
+// that nothing is allocated for sizes the file cannot hold.
+bool CheckRoom(Console& con, RawFile& f, double needed, const std::string& shape) {
+    for (;;) {
+        const long long items = CountItems(f.name);
+        if (needed <= static_cast<double>(items)) return true;
+        if (!AskFileAgain(con, f, Fmt("%s: %s expected, the file holds %lld items", f.name.c_str(), shape.c_str(),
+                                      items)))
+            return false;
+    }
+}
+
+std::string Count(long long n, const char* one, const char* many) {
+    return Fmt("%lld %s", n, n == 1 ? one : many);
+}
+
+RawLayout Table(long long rows, const char* rowOne, const char* rowMany, long long cols, const char* colOne,
+                const char* colMany, long long labels) {
+    RawLayout l;
+    l.kind = RawLayout::Rows::Uniform;
+    l.rows = rows;
+    l.cols = cols;
+    l.labels = labels;
+    l.shape = Count(rows, rowOne, rowMany) + " x " + Count(cols, colOne, colMany);
+    return l;
 }
 
 int ReadCount(Console& con) {
@@ -63,20 +129,11 @@ int ReadOption(Console& con, const char* accepted) {
 
 int ReadZeroOne(Console& con) { return ReadIntIn(con, "%d\n", "0 1"); }
 
-double ReadValue(Console& con, RawFile& f) {
-    double v = 0.0;
-    freadck(con, *f.fp, v, f.name);
-    return v;
-}
-
-// n labels after the numbers: whole words, kept to their first 70 characters
-// so that a long label never spills into the next one.
-void ReadLabels(Console& con, RawFile& f, int n, std::vector<std::string>& labels) {
-    labels.assign(static_cast<std::size_t>(n), std::string());
-    for (auto& l : labels) {
-        freadck(con, *f.fp, l, f.name);
+// Labels are kept to their first 70 characters.
+std::vector<std::string> CutLabels(std::vector<std::string> labels) {
+    for (auto& l : labels)
         if (l.size() > static_cast<std::size_t>(kLabelLen)) l.resize(static_cast<std::size_t>(kLabelLen));
-    }
+    return labels;
 }
 
 std::vector<std::string> DefaultLabels(int n) {
@@ -86,16 +143,7 @@ std::vector<std::string> DefaultLabels(int n) {
     return labels;
 }
 
-// One species name per line, at most 70 characters; the rest of a longer line
-// is dropped so that it does not become the next name.
-void ReadSpeciesName(Console& con, RawFile& f, std::string& name) {
-    freadlineck_Space(con, *f.fp, static_cast<std::size_t>(kLabelLen), name, f.name);
-    if (name.size() < static_cast<std::size_t>(kLabelLen)) return;
-    for (int c; (c = f.fp->peek()) != std::char_traits<char>::eof() && c != '\n' && c != '\r';) f.fp->get();
-    f.fp->clear();
-}
-
-void ReadTraits(Console& con, DataSet& d, RawFile& b) {
+bool ReadTraits(Console& con, DataSet& d, RawFile& b) {
     con.out << "Labels for traits: \n"
             << "   1  given by default \n"
             << Fmt("   2  read labels at the end of file %s\n", b.name.c_str());
@@ -104,20 +152,21 @@ void ReadTraits(Console& con, DataSet& d, RawFile& b) {
             << "   1  OTUs as columns / traits as rows \n"
             << "   2  OTUs as rows / traits as columns \n";
     const int layout = ReadOption(con, "1 2");
-    NeedItems(con, b, d.tcst, d.nch, labelOpt == 2 ? d.nch : 0);
+    const long long labels = labelOpt == 2 ? d.nch : 0;
+    const RawLayout shape = layout == 1 ? Table(d.nch, "trait", "traits", d.tcst, "OTU", "OTUs", labels)
+                                        : Table(d.tcst, "OTU", "OTUs", d.nch, "trait", "traits", labels);
+    RawRead raw;
+    if (!ReadChecked(con, b, shape, raw)) return false;
     d.csm_Float = dim2D<double>(d.tcst, d.nch);
+    std::size_t n = 0;
     if (layout == 1) {
         for (int k = 0; k < d.nch; ++k)
-            for (int i = 0; i < d.tcst; ++i) d.csm_Float[i][k] = ReadValue(con, b);
+            for (int i = 0; i < d.tcst; ++i) d.csm_Float[i][k] = raw.values[n++];
     } else {
         for (int i = 0; i < d.tcst; ++i)
-            for (int k = 0; k < d.nch; ++k) d.csm_Float[i][k] = ReadValue(con, b);
+            for (int k = 0; k < d.nch; ++k) d.csm_Float[i][k] = raw.values[n++];
     }
-    if (labelOpt == 1)
-        d.chLabel = DefaultLabels(d.nch);
-    else
-        ReadLabels(con, b, d.nch, d.chLabel);
-    b.fp.reset();
+    d.chLabel = labelOpt == 1 ? DefaultLabels(d.nch) : CutLabels(std::move(raw.labels));
 
     do {
         con.out << "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for ordinal): \n"
@@ -136,9 +185,10 @@ void ReadTraits(Console& con, DataSet& d, RawFile& b) {
             con.out << '\n';
         } while (ReadLongInput(con, d.nch, d.traitGroups, "trait groups", "") != 1);
     }
+    return true;
 }
 
-void ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
+bool ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
     d.hasPhylogeny = true;
     con.out << lineL << '\n'
             << "Format of phylogenetic resemblance matrix:\n"
@@ -150,17 +200,23 @@ void ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
                    "range\n",
                    d.tcst, d.tcst);
     const int format = ReadOption(con, "1 2 3");
-    const double n = d.tcst;
-    NeedItems(con, f, n, format == 3 ? (n + 1.0) / 2.0 : n);
+    RawLayout shape = Table(d.tcst, "OTU", "OTUs", d.tcst, "OTU", "OTUs", 0);
+    if (format == 3) {
+        shape.kind = RawLayout::Rows::LowerHalf;
+        shape.shape = "the lower half with the diagonal of " + shape.shape;
+    }
+    RawRead raw;
+    if (!ReadChecked(con, f, shape, raw)) return false;
     d.phylogenyRese = dim2D<double>(d.tcst, d.tcst);
+    std::size_t n = 0;
     if (format == 3) {
         d.phylogenyMatrixType = 1;
         for (int i = 0; i < d.tcst; ++i)
-            for (int j = 0; j <= i; ++j) d.phylogenyRese[i][j] = d.phylogenyRese[j][i] = ReadValue(con, f);
+            for (int j = 0; j <= i; ++j) d.phylogenyRese[i][j] = d.phylogenyRese[j][i] = raw.values[n++];
     } else {
         d.phylogenyMatrixType = format == 1 ? 3 : 1;
         for (int i = 0; i < d.tcst; ++i)
-            for (int j = 0; j < d.tcst; ++j) d.phylogenyRese[i][j] = ReadValue(con, f);
+            for (int j = 0; j < d.tcst; ++j) d.phylogenyRese[i][j] = raw.values[n++];
         if (format == 1) {
             // Missing distances stay -999: they take no part in the scaling.
             double dmax = -std::numeric_limits<double>::infinity();
@@ -175,7 +231,7 @@ void ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
             }
         }
     }
-    f.fp.reset();
+    return true;
 }
 
 // Number of OTUs of each community in the vector layout: counts that cannot
@@ -197,7 +253,7 @@ void ReadVectorCounts(Console& con, DataSet& d) {
     }
 }
 
-void ReadComposition(Console& con, DataSet& d, RawFile& w) {
+bool ReadComposition(Console& con, DataSet& d, RawFile& w) {
     con.out << lineL << '\n' << "Enter number of communities:    ";
     d.ncsm = ReadCount(con);
     con.out << "Labels for communities: \n"
@@ -209,31 +265,40 @@ void ReadComposition(Console& con, DataSet& d, RawFile& w) {
             << "   2  Communities as columns\n"
             << "   3  Community data is a vector of OTUs performances in each community\n";
     const int layout = ReadOption(con, "1 2 3");
-    const double labelItems = labelOpt == 2 ? d.ncsm : 0.0;
-    // Every community of the vector layout holds at least its label or one value.
-    NeedItems(con, w, layout == 3 ? 1.0 : d.tcst, d.ncsm, layout == 3 ? 0.0 : labelItems);
-    d.cadat = dim2D<double>(d.tcst, d.ncsm);
-    d.ncst.assign(static_cast<std::size_t>(d.ncsm), 0);
-    if (layout == 1) {
-        for (int j = 0; j < d.ncsm; ++j)
-            for (int i = 0; i < d.tcst; ++i) d.cadat[i][j] = ReadValue(con, w);
-    } else if (layout == 2) {
-        for (int i = 0; i < d.tcst; ++i)
-            for (int j = 0; j < d.ncsm; ++j) d.cadat[i][j] = ReadValue(con, w);
-    } else {
+    const long long labels = labelOpt == 2 ? d.ncsm : 0;
+    RawLayout shape;
+    if (layout == 3) {
+        // Every community of the vector layout holds at least its label or one
+        // value: the counts asked next are bounded by the file.
+        if (!CheckRoom(con, w, d.ncsm, Count(d.ncsm, "community", "communities"))) return false;
         ReadVectorCounts(con, d);
         long long sum = 0;
         for (int c : d.ncst) sum += c;
-        NeedItems(con, w, static_cast<double>(sum), 1.0, labelItems);
+        shape.kind = RawLayout::Rows::Free;
+        shape.total = sum;
+        shape.labels = labels;
+        shape.shape = Count(sum, "value", "values") + " of " + Count(d.ncsm, "community", "communities");
+    } else {
+        shape = layout == 1 ? Table(d.ncsm, "community", "communities", d.tcst, "OTU", "OTUs", labels)
+                            : Table(d.tcst, "OTU", "OTUs", d.ncsm, "community", "communities", labels);
+    }
+    RawRead raw;
+    if (!ReadChecked(con, w, shape, raw)) return false;
+    d.cadat = dim2D<double>(d.tcst, d.ncsm);
+    if (layout != 3) d.ncst.assign(static_cast<std::size_t>(d.ncsm), 0);
+    std::size_t n = 0;
+    if (layout == 1) {
+        for (int j = 0; j < d.ncsm; ++j)
+            for (int i = 0; i < d.tcst; ++i) d.cadat[i][j] = raw.values[n++];
+    } else if (layout == 2) {
+        for (int i = 0; i < d.tcst; ++i)
+            for (int j = 0; j < d.ncsm; ++j) d.cadat[i][j] = raw.values[n++];
+    } else {
         int i = 0;
         for (int j = 0; j < d.ncsm; ++j)
-            for (int c = 0; c < d.ncst[j]; ++c) d.cadat[i++][j] = ReadValue(con, w);
+            for (int c = 0; c < d.ncst[j]; ++c) d.cadat[i++][j] = raw.values[n++];
     }
-    if (labelOpt == 1)
-        d.reLabel = DefaultLabels(d.ncsm);
-    else
-        ReadLabels(con, w, d.ncsm, d.reLabel);
-    w.fp.reset();
+    d.reLabel = labelOpt == 1 ? DefaultLabels(d.ncsm) : CutLabels(std::move(raw.labels));
 
     for (int j = 0; j < d.ncsm; ++j) {
         bool empty = true;
@@ -243,23 +308,34 @@ void ReadComposition(Console& con, DataSet& d, RawFile& w) {
                            "generate unreliable results.",
                            d.reLabel[j].c_str());
     }
+    return true;
 }
 
-void ReadSpecies(Console& con, DataSet& d, RawFile& s) {
+bool ReadSpecies(Console& con, DataSet& d, RawFile& s) {
     d.nSpp = d.tcst;
-    d.whichSpp = s.name.substr(0, static_cast<std::size_t>(kWhichSppLen));
     con.out << lineL << '\n'
             << "Species labels are: \n"
             << "   1  the first 4 characters preceding each species name\n"
             << "   2  to be created by the program\n";
     const int labelOpt = ReadOption(con, "1 2");
-    // One name per OTU: a file with fewer lines than OTUs ends early.
-    if (static_cast<double>(d.tcst) > static_cast<double>(s.tokens)) FileTooShort(con, s.name);
-    d.spp.assign(static_cast<std::size_t>(d.tcst), std::string());
-    for (auto& name : d.spp) ReadSpeciesName(con, s, name);
-    s.fp.reset();
+    // One name per OTU, one per line.
+    for (;;) {
+        std::string content;
+        RawNames names;
+        if (!Slurp(s.name, content))
+            names.error = Fmt("%s: the file cannot be read", s.name.c_str());
+        else
+            names = ReadRawNames(s.name, content, d.tcst, static_cast<std::size_t>(kLabelLen));
+        if (names.ok()) {
+            d.spp = std::move(names.names);
+            break;
+        }
+        if (!AskFileAgain(con, s, names.error)) return false;
+    }
+    d.whichSpp = s.name.substr(0, static_cast<std::size_t>(kWhichSppLen));
     CheckSpecies(d, labelOpt);
     SpeciesReleveMap(d);
+    return true;
 }
 
 void SetEnvFlags(DataSet& d) {
@@ -271,7 +347,7 @@ void SetEnvFlags(DataSet& d) {
     }
 }
 
-void ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
+bool ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
     con.out << lineL << '\n' << "Number of environmental variables: ";
     d.nenv = ReadCount(con);
     d.envName = e.name;
@@ -279,7 +355,11 @@ void ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
             << "   1  given by default\n"
             << Fmt("   2  read labels at the end of file %s\n", e.name.c_str());
     const int labelOpt = ReadOption(con, "1 2");
-    NeedItems(con, e, d.ncsm, d.nenv, labelOpt == 2 ? d.nenv : 0);
+    const long long labels = labelOpt == 2 ? d.nenv : 0;
+    if (!CheckRoom(con, e, static_cast<double>(d.ncsm) * d.nenv + static_cast<double>(labels),
+                   Table(d.ncsm, "community", "communities", d.nenv, "variable", "variables", labels).shape +
+                       (labels > 0 ? " and their labels" : "")))
+        return false;
     // The labels of the file come after its numbers; until they are read the
     // variables are shown by number.
     d.envLabel = DefaultLabels(d.nenv);
@@ -317,16 +397,21 @@ void ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
         con.out << "Data entered by communities(N) or by variables(T)?: ";
         byCommunities = ReadCharIn(con, "n t") == 'n';
     }
+    const RawLayout shape = byCommunities
+                                ? Table(d.ncsm, "community", "communities", d.nenv, "variable", "variables", labels)
+                                : Table(d.nenv, "variable", "variables", d.ncsm, "community", "communities", labels);
+    RawRead raw;
+    if (!ReadChecked(con, e, shape, raw)) return false;
     d.env = dim2D<double>(d.ncsm, d.nenv);
+    std::size_t n = 0;
     if (byCommunities) {
         for (int j = 0; j < d.ncsm; ++j)
-            for (int k = 0; k < d.nenv; ++k) d.env[j][k] = ReadValue(con, e);
+            for (int k = 0; k < d.nenv; ++k) d.env[j][k] = raw.values[n++];
     } else {
         for (int k = 0; k < d.nenv; ++k)
-            for (int j = 0; j < d.ncsm; ++j) d.env[j][k] = ReadValue(con, e);
+            for (int j = 0; j < d.ncsm; ++j) d.env[j][k] = raw.values[n++];
     }
-    if (labelOpt == 2) ReadLabels(con, e, d.nenv, d.envLabel);
-    e.fp.reset();
+    if (labelOpt == 2) d.envLabel = CutLabels(std::move(raw.labels));
 
     for (int j = 0; j < d.ncsm; ++j) {
         bool allMissing = true;
@@ -336,11 +421,12 @@ void ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
                            "generate unreliable results.",
                            d.reLabel[j].c_str());
     }
+    return true;
 }
 
 }  // namespace
 
-void IFFormat(Console& con, const Clock& clock, const Session& session) {
+bool IFFormat(Console& con, const Clock& clock, const Session& session) {
     DataSet d;
     Menu(con, session, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
     con.out << "For each data specified below indicate by 0/1 which are available\n\n"
@@ -366,17 +452,19 @@ void IFFormat(Console& con, const Clock& clock, const Session& session) {
     con.out << "Enter number of traits (characters): ";
     d.nch = ReadCount(con);
 
-    ReadTraits(con, d, bFile);
-    if (fFile.fp) ReadPhylogeny(con, d, fFile);
-    ReadComposition(con, d, wFile);
-    if (sFile.fp) ReadSpecies(con, d, sFile);
-    if (eFile.fp) ReadEnvironment(con, d, eFile);
+    // A file that cannot be fixed ends the import: nothing has been written.
+    if (!ReadTraits(con, d, bFile)) return false;
+    if (fFile.given && !ReadPhylogeny(con, d, fFile)) return false;
+    if (!ReadComposition(con, d, wFile)) return false;
+    if (sFile.given && !ReadSpecies(con, d, sFile)) return false;
+    if (eFile.given && !ReadEnvironment(con, d, eFile)) return false;
 
     CountStates(d.nch, d.tcst, d.onsta, d.csm_Float);
     d.chrange.assign(static_cast<std::size_t>(d.nch), 0.0);
     d.dataName = bFile.name;
     WriteFormda(con, clock, d, d.tcst, session.volumeName + session.whichFormda, d.dataName, d.csm_Float,
                 d.cadat);
+    return true;
 }
 
 }  // namespace kolvar

@@ -17,7 +17,8 @@ namespace kolvar {
 
 /// The import dialogue. Writes the file named by session.whichFormda; the
 /// data set read here is released on return (the session reopens the file).
-void IFFormat(Console& con, const Clock& clock, const Session& session);
+/// False when the user gave up on a bad file: nothing was written.
+bool IFFormat(Console& con, const Clock& clock, const Session& session);
 
 /// Distinct values of each of the nch columns of B over its first nOTU rows,
 /// by exact equality; -999 is not a state.

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "QMLib/qmlibDim.hpp"
 #include "data/Import.hpp"
@@ -26,22 +28,39 @@ bool SameFirstFour(const std::string& a, const std::string& b) {
     return true;
 }
 
-void RemoveSpecies(DataSet& d, int s) {
-    const int nSpp = d.nSpp;
+// Keeps the species marked in keep (in order) and, through `into`, adds each
+// removed species' OTU memberships and community presences to the species it
+// is merged into (into[t] == t for kept species). One pass over both maps.
+void CompactSpecies(DataSet& d, const std::vector<int>& into) {
+    const std::size_t nSpp = static_cast<std::size_t>(d.nSpp);
+    std::vector<int> newIndex(nSpp, -1);
+    int kept = 0;
+    for (std::size_t t = 0; t < nSpp; ++t)
+        if (into[t] == static_cast<int>(t)) newIndex[t] = kept++;
+    if (kept == d.nSpp) return;
     const std::size_t ncsm = d.sppRelMap.cols();
     const std::size_t nOTU = d.cstSppMap.rows();
-    Matrix<char> rel(static_cast<std::size_t>(nSpp - 1), ncsm);
-    Matrix<char> cst(nOTU, static_cast<std::size_t>(nSpp - 1));
-    for (int t = 0, u = 0; t < nSpp; ++t) {
-        if (t == s) continue;
-        std::copy(d.sppRelMap[t].begin(), d.sppRelMap[t].end(), rel[u].begin());
-        for (std::size_t i = 0; i < nOTU; ++i) cst[i][u] = d.cstSppMap[i][t];
-        ++u;
+    Matrix<char> rel(static_cast<std::size_t>(kept), ncsm);
+    rel.fill('0');
+    Matrix<char> cst(nOTU, static_cast<std::size_t>(kept));
+    cst.fill('0');
+    std::vector<std::string> names(static_cast<std::size_t>(kept));
+    std::vector<int> target(nSpp, -1);
+    for (std::size_t t = 0; t < nSpp; ++t) {
+        target[t] = into[t] < 0 ? -1 : newIndex[static_cast<std::size_t>(into[t])];
+        if (target[t] < 0) continue;  // dropped without a successor
+        if (into[t] == static_cast<int>(t)) names[static_cast<std::size_t>(target[t])] = std::move(d.spp[t]);
+        if (t < d.sppRelMap.rows())
+            for (std::size_t j = 0; j < ncsm; ++j)
+                if (d.sppRelMap[t][j] == '1') rel[target[t]][j] = '1';
     }
+    for (std::size_t i = 0; i < nOTU; ++i)  // row by row: the map is OTUs x species
+        for (std::size_t t = 0; t < nSpp; ++t)
+            if (target[t] >= 0 && d.cstSppMap[i][t] == '1') cst[i][target[t]] = '1';
     d.sppRelMap = std::move(rel);
     d.cstSppMap = std::move(cst);
-    d.spp.erase(d.spp.begin() + s);
-    --d.nSpp;
+    d.spp = std::move(names);
+    d.nSpp = kept;
 }
 
 // Keeps the listed rows (in the given order) of a matrix.
@@ -109,30 +128,33 @@ bool CheckIdenticalLabels(const std::string& code, const std::vector<std::string
 }
 
 void CheckSpeciesMerge(DataSet& d) {
-    for (int s = 0; s < d.nSpp; ++s) {
-        for (int t = s + 1; t < d.nSpp;) {
-            if (d.spp[s] != d.spp[t]) {
-                ++t;
-                continue;
-            }
-            for (std::size_t i = 0; i < d.cstSppMap.rows(); ++i)
-                if (d.cstSppMap[i][t] == '1') d.cstSppMap[i][s] = '1';
-            for (std::size_t j = 0; j < d.sppRelMap.cols(); ++j)
-                if (d.sppRelMap[t][j] == '1') d.sppRelMap[s][j] = '1';
-            RemoveSpecies(d, t);
-        }
-    }
+    // Each species goes into the first species of the same name.
+    std::unordered_map<std::string_view, int> first;
+    first.reserve(static_cast<std::size_t>(std::max(d.nSpp, 0)));
+    std::vector<int> into(static_cast<std::size_t>(std::max(d.nSpp, 0)));
+    for (int t = 0; t < d.nSpp; ++t) into[t] = first.emplace(d.spp[t], t).first->second;
+    CompactSpecies(d, into);
 }
 
 void CheckSpecies(DataSet& d, int labelOption) {
-    d.nSpp = d.tcst;
+    // One species per distinct name, in order of first occurrence: the map of
+    // OTUs to species is built directly, never as OTUs x OTUs.
     d.spp.resize(static_cast<std::size_t>(d.tcst));
-    d.cstSppMap = dim2D<char>(d.tcst, d.tcst);
+    std::unordered_map<std::string, int> index;
+    std::vector<int> speciesOf(static_cast<std::size_t>(d.tcst));
+    std::vector<std::string> names;
+    for (int i = 0; i < d.tcst; ++i) {
+        const auto [at, added] = index.emplace(d.spp[i], static_cast<int>(names.size()));
+        if (added) names.push_back(d.spp[i]);
+        speciesOf[i] = at->second;
+    }
+    d.spp = std::move(names);
+    d.nSpp = static_cast<int>(d.spp.size());
+    d.cstSppMap = dim2D<char>(d.tcst, d.nSpp);
     d.cstSppMap.fill('0');
-    for (int i = 0; i < d.tcst; ++i) d.cstSppMap[i][i] = '1';
-    d.sppRelMap = dim2D<char>(d.tcst, d.ncsm);
+    for (int i = 0; i < d.tcst; ++i) d.cstSppMap[i][speciesOf[i]] = '1';
+    d.sppRelMap = dim2D<char>(d.nSpp, d.ncsm);
     d.sppRelMap.fill('0');
-    CheckSpeciesMerge(d);
     if (labelOption != 2) return;
 
     for (int s = 0; s < d.nSpp; ++s) {
@@ -198,22 +220,19 @@ void CheckCSTsSameSpecies(DataSet& d) {
 
 void TrimSpecies(DataSet& d, int nOTU) {
     nOTU = std::min(nOTU, static_cast<int>(d.cstSppMap.rows()));
-    for (int s = 0; s < d.nSpp;) {
-        bool used = false;
-        for (int i = 0; i < nOTU && !used; ++i) used = d.cstSppMap[i][s] == '1';
-        if (!used)
-            RemoveSpecies(d, s);
-        else
-            ++s;
-    }
-    for (int s = 0; s < d.nSpp;) {
+    // Species unused by the first nOTU OTUs, or present in no community, go;
+    // both tests look at the species' own row and column, so one pass decides.
+    std::vector<char> used(static_cast<std::size_t>(std::max(d.nSpp, 0)), 0);
+    for (int i = 0; i < nOTU; ++i)
+        for (int s = 0; s < d.nSpp; ++s)
+            if (d.cstSppMap[i][s] == '1') used[s] = 1;
+    std::vector<int> into(static_cast<std::size_t>(std::max(d.nSpp, 0)));
+    for (int s = 0; s < d.nSpp; ++s) {
         bool present = false;
         for (std::size_t j = 0; j < d.sppRelMap.cols() && !present; ++j) present = d.sppRelMap[s][j] == '1';
-        if (!present)
-            RemoveSpecies(d, s);
-        else
-            ++s;
+        into[s] = used[s] && present ? s : -1;
     }
+    CompactSpecies(d, into);
     for (int i = 0; i < nOTU; ++i)
         for (int s = 0; s < d.nSpp; ++s) {
             if (d.cstSppMap[i][s] != '1') continue;

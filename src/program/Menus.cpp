@@ -4,6 +4,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
 
 #include "base/Fatal.hpp"
@@ -99,9 +100,14 @@ void FreeGlobals1(Program& p) {
 
 void FreeGlobals2(Program& p) { p.data.reset(); }
 
-void IFSession(Program& p) {
+void IFSession(Program& p, bool isNew) {
     StructuresName(p);
-    {
+    if (isNew) {
+        // A new session starts from the data-set dialogue whatever an earlier
+        // session of the same name holds; its files are replaced only when
+        // the new data set is complete.
+        p.session.whichFormda = "NULL";
+    } else {
         auto track = fopenck(p.con, p.session.whichTrack, p.session.volumeName, "r");
         if (!track) throw FatalError{FatalCode::FailToOpen};
         std::string first;
@@ -128,6 +134,27 @@ void IFSession(Program& p) {
     FreeGlobals2(p);
 }
 
+namespace {
+
+// N: the track file must be writable. An existing session is left as it is
+// (and said so); for a new name the file is created to prove it can be, and
+// removed again until the session has a data set.
+bool CanStartSession(Program& p) {
+    const std::string path = p.session.volumeName + p.session.whichTrack;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        if (!fopenck(p.con, p.session.whichTrack, p.session.volumeName, "r+")) return false;
+        p.con.out << Fmt("Session %s exists: its files are replaced when the new data set is complete.\n",
+                         p.session.sessionShortName.c_str());
+        return true;
+    }
+    if (!fopenck(p.con, p.session.whichTrack, p.session.volumeName, "w")) return false;
+    std::filesystem::remove(path, ec);
+    return true;
+}
+
+}  // namespace
+
 void MainMenu(Program& p) {
     ReadPreferences(p.con, p.opt);
     ClearLine(p.con);
@@ -153,11 +180,12 @@ void MainMenu(Program& p) {
             p.session.volumeName.clear();
             p.session.sessionName = p.session.sessionShortName;
             p.session.whichTrack = p.session.sessionName + trackExt;
-            const bool opened = fopenck(p.con, p.session.whichTrack, p.session.volumeName, choice == 'N' ? "w" : "r+") != nullptr;
+            const bool opened = choice == 'N' ? CanStartSession(p) :
+                fopenck(p.con, p.session.whichTrack, p.session.volumeName, "r+") != nullptr;
             if (!opened) {
                 if (!p.con.macroMode()) Wait(p.con);
             } else {
-                IFSession(p);
+                IFSession(p, choice == 'N');
             }
         } else if (choice == 'A') {
             IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(p);

@@ -11,7 +11,9 @@ namespace kolvar {
 /// Runs the whole program on the given console; returns the exit status.
 int mainInit(Console& con, const Clock& clock);
 void MainMenu(Program& p);
-void IFSession(Program& p);
+/// A session: a new one (N) starts from the data-set dialogue, an old one (O)
+/// from the data file its track file names.
+void IFSession(Program& p, bool isNew = false);
 /// Forgets the session's results (file names, flags, partition counts).
 void FreeGlobals1(Program& p);
 /// Releases the session's data set.

@@ -64,7 +64,7 @@ bool SetFormda(Program& p) {
 
         if (opt == 1) {
             p.session.whichFormda = p.session.sessionName + formdaExt;
-            IFFormat(con, p.clock, p.session);
+            if (!IFFormat(con, p.clock, p.session)) continue;  // a bad file the user gave up on
             WriteTrack(p, false);
             return true;
         }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cfloat>
 #include <climits>
+#include <cmath>
 #include <fstream>
 
 #include "base/Fatal.hpp"
@@ -38,9 +39,11 @@ public:
         if (v != 0 && v != 1) Fail();
         return v == 1;
     }
+    // A value a float cannot hold would be written back as "inf".
     float Float() {
         double v = 0.0;
         freadck(con_, fp_, v, label_);
+        if (!(std::fabs(v) <= FLT_MAX)) Fail();
         return static_cast<float>(v);
     }
     double Double() {
@@ -126,7 +129,7 @@ void WritePreferencesText(std::ostream& fp, const Options& o, const Clock& clock
     fp << o.countDoubleAbsence << '\n';
     fp << int{o.sqrtDissimOpt_RaoTraits} << '\n' << int{o.sqrtDissimOpt_RaoPhyl} << '\n'
        << int{o.BealsIncludeOpt} << '\n';
-    fp << Fmt("%g\n", o.overfitFactorPCARegr);
+    fp << Fmt("%g\n", Writable(o.overfitFactorPCARegr));
     fp << int{o.twoTailedTest} << '\n' << int{o.oneMatrixPermPartialCorr} << '\n'
        << int{o.nonParametricSES_opt} << '\n';
     fp << o.nProcessors << '\n';

@@ -89,7 +89,7 @@ void WriteTrackText(std::ostream& fp, const Program& p, bool full) {
     fp << '\n';
     for (int k = 0; k < d.nch; ++k) fp << At(d.nGrPoly, k) << ' ';
     fp << '\n' << h.fuzzy << '\n';
-    fp << Fmt("%g\n", h.fuzziness);
+    fp << Fmt("%g\n", Writable(h.fuzziness));
     for (int* v : ReseSettingsInOrder(h)) fp << *v << '\n';
 
     const int nPart = Clamp(p.groups.nPart, 0, kMaxPartitions);

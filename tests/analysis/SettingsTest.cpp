@@ -302,5 +302,28 @@ TEST(SettingsHierarchy, EndOfInputIsFatal) {
     EXPECT_THROW(SettingsHierarchy(p.Analysis(con, clock)), FatalError);
 }
 
+TEST(PermutationCount, WorkAreasMustFitInMemory) {
+    // Two work areas of 24 doubles per iteration and 8 more columns: 384 bytes a column.
+    struct Limit {
+        std::uint64_t bytes;
+        int most;
+    } limits[] = {
+        {0, 3}, {384 * 11, 3}, {384 * 12, 4}, {384ull * 1000008, 1000000},
+        {std::uint64_t{1} << 62, 2147483647 - 8},  // never more than the test's int columns hold
+    };
+    for (const Limit& c : limits) EXPECT_EQ(MostPermutationIterations(c.bytes), c.most) << c.bytes;
+
+    std::istringstream in("2147483647\n2001\n2000\n");
+    std::ostringstream out, err;
+    Console con{in, out, err};
+    EXPECT_EQ(ReadPermutationCount(con, 384ull * 2008), 2000);
+    EXPECT_EQ(err.str(),
+              "\a\nIncorrect input = 2147483647. Reenter.\nAccepted input: 3 to 2000 (the work areas of more iterations "
+              "do not fit in this machine's memory)\n"
+              "\a\nIncorrect input = 2001. Reenter.\nAccepted input: 3 to 2000 (the work areas of more iterations do "
+              "not fit in this machine's memory)\n");
+    EXPECT_GT(AvailableMemoryBytes(), 0u);
+}
+
 }  // namespace
 }  // namespace kolvar

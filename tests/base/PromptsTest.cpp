@@ -96,6 +96,25 @@ TEST(NumberPrompt, IntAnswersBeyondIntRangeAreRejectedNotWrapped) {
     EXPECT_EQ(TruncToInt(1e300), 2147483647);
 }
 
+TEST(NumberPrompt, NumbersBeyondADoubleAreRejectedNotInfinite) {
+    // Range form: rejected with the limits; list form: with the list; any number: with the finite range.
+    TestConsole range("1e999 -1e999 7\n");
+    EXPECT_EQ(ReadNumberIn(range.con, "%d\n", "-", 1.0, 2147483647.0), 7.0);
+    EXPECT_EQ(range.err.str(), "\a\nIncorrect input = inf. Reenter.\nAccepted input: 1 to 2.14748e+09\n"
+                               "\a\nIncorrect input = -inf. Reenter.\nAccepted input: 1 to 2.14748e+09\n");
+    TestConsole list("1e400 2\n");
+    EXPECT_EQ(ReadNumberIn(list.con, "%d\n", "1 2"), 2.0);
+    EXPECT_EQ(list.err.str(), "\a\nIncorrect input = inf. Reenter.\nAccepted input: 1 2\n");
+    TestConsole any("1e999 0.25\n");
+    EXPECT_EQ(ReadNumberIn(any.con, "%g\n", ""), 0.25);
+    EXPECT_EQ(any.err.str(),
+              "\a\nIncorrect input = inf. Reenter.\nAccepted input: -1.79769e+308 to 1.79769e+308\n");
+    // Strict reads of the program's own files refuse it as malformed.
+    TestConsole strict("1e999");
+    EXPECT_EQ(FatalOf([&] { ScanNumber(strict.con, strict.in, "KOLVAR.prf", nullptr); }), FatalCode::EndOfFile);
+    EXPECT_NE(strict.err.str().find("\nfile KOLVAR.prf "), std::string::npos);
+}
+
 TEST(NumberTokens, FollowTheCLibraryRules) {
     std::istringstream a("1e x");
     double v = 0;

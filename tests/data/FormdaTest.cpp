@@ -1,6 +1,9 @@
 #include "data/Formda.hpp"
+#include "base/Fmt.hpp"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -312,6 +315,28 @@ TEST(Formda, WriterKeepsTheFileReadable) {
     EXPECT_THROW(WriteFormdaText(fp, FixedClock(), d, 3, "x", small, d.cadat), std::invalid_argument);
 }
 
+TEST(Formda, ValuesBeyondWhatTheFileCanHoldAreWrittenReadable) {
+    // Six digits round 1.797695e308 up past the largest double; infinities and
+    // NaN cannot be read at all. The file holds the largest value that reads
+    // back, and -999 for NaN.
+    DataSet d = SmallDataSet();
+    d.csm_Float[0][0] = 1.7976931348623157e308;
+    d.csm_Float[1][0] = -std::numeric_limits<double>::infinity();
+    d.cadat[0][0] = std::numeric_limits<double>::quiet_NaN();
+    if (d.nenv > 0) d.env[0][0] = std::numeric_limits<double>::infinity();
+    Streams s;
+    const std::string text = Written(d);
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    const DataSet r = ReadBack(text, s);
+    EXPECT_EQ(r.csm_Float[0][0], 1.79769e308);
+    EXPECT_EQ(r.csm_Float[1][0], -1.79769e308);
+    EXPECT_EQ(r.cadat[0][0], -999.0);
+    EXPECT_EQ(Writable(2.5), 2.5);
+    EXPECT_EQ(Writable(1.797e308, 3), 1.79e308);
+    EXPECT_EQ(Writable(-1e308), -1e308);
+}
+
 TEST(Formda, EveryTruncationEndsWithTheFileMessage) {
     const std::string text = Written(SmallDataSet());
     const std::size_t lastItem = text.rfind("1\t2\t1\t") + 6;
@@ -333,6 +358,8 @@ TEST(Formda, ImpossibleCountsAndItemsAreRefused) {
     ExpectEndOfFile("t\n0\n", "no traits");
     ExpectEndOfFile("t\n-3\n", "negative trait count");
     ExpectEndOfFile("t\n2000000000\na b\n", "trait count beyond the file");
+    ExpectEndOfFile("1\t1101000040", "trait count as the last item of the file");
+    ExpectEndOfFile(kOldHead + "25Jun2016\n1 1e999\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n0\n0\n", "B value beyond a double");
     ExpectEndOfFile("t\nthree\n", "trait count not a number");
     ExpectEndOfFile("t\n1\na\n7\n0\n1\n", "trait type 7");
     ExpectEndOfFile("t\n1\na\n3\n0\n1\n1\nc\n2000000000\n", "OTU count beyond the file");

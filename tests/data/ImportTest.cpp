@@ -154,3 +154,52 @@ TEST(Import, TrimSpeciesDropsMembershipsWithoutCooccurrence) {
 
 }  // namespace
 }  // namespace kolvar
+
+namespace kolvar {
+namespace {
+
+// Equal names merge into the first of them, whatever their number and order;
+// the maps follow in one pass.
+TEST(SpeciesMerge, EqualNamesBecomeOneSpeciesInOrderOfFirstOccurrence) {
+    DataSet d;
+    d.tcst = 6;
+    d.ncsm = 2;
+    d.nch = 1;
+    d.cadat = Matrix<double>(6, 2);
+    const double w[6][2] = {{1, 0}, {0, 1}, {1, 0}, {0, 0}, {0, 2}, {3, 0}};
+    for (int i = 0; i < 6; ++i)
+        for (int j = 0; j < 2; ++j) d.cadat[i][j] = w[i][j];
+    d.spp = {"B", "A", "B", "C", "A", "B"};
+    CheckSpecies(d, 1);
+    SpeciesReleveMap(d);
+    ASSERT_EQ(d.nSpp, 3);
+    EXPECT_EQ(d.spp, std::vector<std::string>({"B", "A", "C"}));
+    const char* cst[6] = {"100", "010", "100", "001", "010", "100"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(std::string(d.cstSppMap[i].begin(), d.cstSppMap[i].end()), cst[i]) << i;
+    EXPECT_EQ(std::string(d.sppRelMap[0].begin(), d.sppRelMap[0].end()), "10");
+    EXPECT_EQ(std::string(d.sppRelMap[1].begin(), d.sppRelMap[1].end()), "01");
+    EXPECT_EQ(std::string(d.sppRelMap[2].begin(), d.sppRelMap[2].end()), "00");
+
+    // After a merge of data sets the same names meet again: memberships and
+    // presences are added to the first.
+    d.spp = {"B", "A", "B"};
+    Matrix<char> cst3(6, 3), rel3(3, 2);
+    const char* c3[6] = {"100", "010", "001", "000", "010", "001"};
+    for (int i = 0; i < 6; ++i)
+        for (int s = 0; s < 3; ++s) cst3[i][s] = c3[i][s];
+    const char* r3[3] = {"10", "01", "10"};
+    for (int s = 0; s < 3; ++s)
+        for (int j = 0; j < 2; ++j) rel3[s][j] = r3[s][j];
+    d.cstSppMap = cst3;
+    d.sppRelMap = rel3;
+    d.nSpp = 3;
+    CheckSpeciesMerge(d);
+    ASSERT_EQ(d.nSpp, 2);
+    EXPECT_EQ(d.spp, std::vector<std::string>({"B", "A"}));
+    EXPECT_EQ(std::string(d.cstSppMap[2].begin(), d.cstSppMap[2].end()), "10");
+    EXPECT_EQ(std::string(d.cstSppMap[5].begin(), d.cstSppMap[5].end()), "10");
+    EXPECT_EQ(std::string(d.sppRelMap[0].begin(), d.sppRelMap[0].end()), "10");
+}
+
+}  // namespace
+}  // namespace kolvar

@@ -48,7 +48,9 @@ TEST(Noise, RandomBytesInAnyInputFileNeverCrashOrHang) {
             ASSERT_FALSE(r.timedOut) << victim;
             ASSERT_TRUE(r.status == 0 || r.status == 1) << victim << " status " << r.status << r.err;
             if (r.status == 1) {
-                EXPECT_NE(r.err.find("\nfile " + victim + " "), std::string::npos) << victim << r.err;
+                // A bad file is named in the message that asks for it again; the
+                // answers that follow are then taken as file names until input ends.
+                EXPECT_NE(r.err.find("\n" + victim), std::string::npos) << victim << r.err;
             }
         }
     }

@@ -1,0 +1,128 @@
+// The raw-file reader of the import: what it accepts, and the one message it
+// gives for each kind of bad file.
+
+#include <gtest/gtest.h>
+
+#include "data/ImportReader.hpp"
+
+namespace kolvar {
+namespace {
+
+RawLayout Uniform(long long rows, long long cols, long long labels, const char* shape) {
+    RawLayout l;
+    l.rows = rows;
+    l.cols = cols;
+    l.labels = labels;
+    l.shape = shape;
+    return l;
+}
+
+TEST(ImportReader, AcceptsTheLayoutsUsersWrite) {
+    const RawLayout two = Uniform(2, 3, 3, "2 OTUs x 3 traits");
+    const std::vector<double> values = {1, 2, 3, 4, -999, 6.5};
+    const std::vector<std::string> labels = {"a", "b", "c"};
+    for (const char* text : {
+             "1 2 3\n4 -999 6.5\na b c\n",                   // rows, labels on their own line
+             "1\t2\t3\r\n4\t-999\t6.5\r\na\tb\tc\r\n",      // tabs and CRLF
+             "\xEF\xBB\xBF" "1 2 3\n\n4 -999 6.5\n\na b\nc",  // byte-order mark, blank lines, labels split
+             "1 2 3 4 -999 6.5 a b c",                       // all on one line
+             "1\n2\n3\n4\n-999\n6.5\na\nb\nc\n",             // one per line
+             "+1 2. 3e0\n4 -999 6.5E+0\na b c\n",            // forms of numbers
+         }) {
+        const RawRead r = ReadRawMatrix("t.txt", text, two);
+        ASSERT_TRUE(r.ok()) << text << ": " << r.error;
+        EXPECT_EQ(r.values, values) << text;
+        EXPECT_EQ(r.labels, labels) << text;
+    }
+    RawLayout half = Uniform(3, 3, 0, "the lower half of 3 OTUs x 3 OTUs");
+    half.kind = RawLayout::Rows::LowerHalf;
+    for (const char* text : {"1\n0.5 1\n0.2 0.3 1\n", "1 0.5 1 0.2 0.3 1\n"}) {
+        const RawRead r = ReadRawMatrix("f.txt", text, half);
+        ASSERT_TRUE(r.ok()) << r.error;
+        EXPECT_EQ(r.values, std::vector<double>({1, 0.5, 1, 0.2, 0.3, 1}));
+    }
+    RawLayout free;
+    free.kind = RawLayout::Rows::Free;
+    free.total = 3;
+    free.shape = "3 values of 2 communities";
+    const RawRead r = ReadRawMatrix("w.txt", "5 6\n7\n", free);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.values, std::vector<double>({5, 6, 7}));
+}
+
+TEST(ImportReader, EachBadFileGetsOneMessageWithRowAndColumn) {
+    const RawLayout b = Uniform(3, 2, 2, "3 OTUs x 2 traits");
+    const RawLayout noLabels = Uniform(3, 2, 0, "3 OTUs x 2 traits");
+    struct Case {
+        const char* text;
+        const RawLayout* layout;
+        const char* message;
+    } cases[] = {
+        {"1 2\n3 NA\n5 6\nh s\n", &b, "b.txt, row 2, column 2: \"NA\" is not a number (write missing values as -999)"},
+        {"1 2\n3 4\n5 -\nh s\n", &b, "b.txt, row 3, column 2: \"-\" is not a number (write missing values as -999)"},
+        {"1 2\n3 4\n5 inf\nh s\n", &b,
+         "b.txt, row 3, column 2: \"inf\" is not a number (write missing values as -999)"},
+        {"1 2\n3 4\n5 0x1F\nh s\n", &b,
+         "b.txt, row 3, column 2: \"0x1F\" is not a number (write missing values as -999)"},
+        {"1 2\n3 -1e999\n5 6\nh s\n", &b,
+         "b.txt, row 2, column 2: \"-1e999\" is beyond the range of numbers (largest 1.79769e+308)"},
+        {"1 2\n3\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 2 has 1 value"},
+        {"1 2 9\n3 4\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 1 has 3 values"},
+        {"1 2\n3 4\n", &b, "b.txt: 3 OTUs x 2 traits expected, the file ends after 2 rows"},
+        {"1 2\n3 4\n5 6\n7 8\nh s\n", &b,
+         "b.txt, row 4, column 1: \"7\" reads as a number where a label is expected (are there more rows than 3 "
+         "OTUs x 2 traits?)"},
+        {"1 2\n3 4\n5 6\nh\n", &b, "b.txt: 2 labels expected after the values, the file holds 1 label"},
+        {"1 2\n3 4\n5 6\nh s x\n", &b, "b.txt, row 4, column 3: \"x\" is left over after the labels"},
+        {"1 2\n3 4\n5 6\n7 8\n", &noLabels,
+         "b.txt, row 4, column 1: \"7\" is left over after the values (3 OTUs x 2 traits)"},
+        {"", &b, "b.txt: the file is empty"},
+        {" \n\t\n", &b, "b.txt: the file is empty"},
+        {"1 2 3 4 5\n", &b, "b.txt: 3 OTUs x 2 traits expected (6 values), the file holds 5"},
+        {"\"\",\"h\",\"s\"\n\"a\",1,2\n", &b,
+         "b.txt, row 1, column 1: \"\"\",\"h\",\"s\"\" is not a number (write missing values as -999)\n(a table with "
+         "a header row, row names, quotes or commas can be converted with kolvar-convert)"},
+    };
+    for (const Case& c : cases) {
+        const RawRead r = ReadRawMatrix("b.txt", c.text, *c.layout);
+        EXPECT_EQ(r.error, c.message) << c.text;
+    }
+}
+
+TEST(ImportReader, SpeciesNamesOnePerLine) {
+    RawNames r = ReadRawNames("s.txt", "Poa annua\r\n\n  Carex\tnigra  \nBriza media", 3, 70);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.names, std::vector<std::string>({"Poa annua", "Carex nigra  ", "Briza media"}));
+    EXPECT_EQ(ReadRawNames("s.txt", std::string(80, 'x') + "\n", 1, 70).names.at(0), std::string(70, 'x'));
+    EXPECT_EQ(ReadRawNames("s.txt", "a\nb\n", 3, 70).error,
+              "s.txt: 3 species names expected (one per line), the file holds 2 names");
+    EXPECT_EQ(ReadRawNames("s.txt", "a\nb\nc d\n", 2, 70).error,
+              "s.txt, row 3: \"c d\" is left over after 2 species names (one per line)");
+}
+
+TEST(ImportReader, DecimalNumbersOnly) {
+    struct Case {
+        const char* text;
+        bool ok;
+        double value;
+        bool overflow;
+    } cases[] = {
+        {"-.5", true, -0.5, false},   {"5.", true, 5, false},       {"1e-999", true, 0, false},
+        {"-999", true, -999, false},  {"1e999", false, 0, true},    {"-1E+400", false, 0, true},
+        {".", false, 0, false},       {"1e", false, 0, false},      {"nan", false, 0, false},
+        {"infinity", false, 0, false}, {"0x10", false, 0, false},   {"1,5", false, 0, false},
+        {"", false, 0, false},        {"+", false, 0, false},       {"1.2.3", false, 0, false},
+    };
+    for (const Case& c : cases) {
+        double v = 0.0;
+        bool overflow = false;
+        EXPECT_EQ(ParseDecimal(c.text, v, &overflow), c.ok) << c.text;
+        EXPECT_EQ(overflow, c.overflow) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kolvar
