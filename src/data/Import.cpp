@@ -72,7 +72,10 @@ bool ReadChecked(Console& con, RawFile& f, const RawLayout& layout, RawRead& out
             continue;
         }
         out = ReadRawMatrix(f.name, content, layout);
-        if (out.ok()) return true;
+        if (out.ok()) {
+            if (!out.warning.empty()) con.err << '\n' << out.warning << '\n';
+            return true;
+        }
         if (!AskFileAgain(con, f, out.error)) return false;
     }
 }

@@ -115,6 +115,10 @@ void ReadTail(const std::string& name, const std::vector<Line>& lines, Tail tail
     const std::string after = layout.labels > 0 ? std::string("the labels")
                                                 : Fmt("the values (%s)", layout.shape.c_str());
     out.labels.reserve(static_cast<std::size_t>(std::min<long long>(layout.labels, 1 << 20)));
+    bool numeric = true;
+    int firstRow = 0;
+    std::size_t firstColumn = 0;
+    std::string firstItem;
     for (long long k = 0; k < layout.labels; ++k, tail.Next()) {
         if (tail.AtEnd()) {
             out.error = Fmt("%s: %s expected after the values, the file holds %s", name.c_str(),
@@ -124,18 +128,25 @@ void ReadTail(const std::string& name, const std::vector<Line>& lines, Tail tail
         const std::string_view item = tail.line().items[tail.item()];
         double v = 0.0;
         bool overflow = false;
-        if (ParseDecimal(item, v, &overflow) || overflow) {
-            out.error = Fmt("%s, row %d, column %zu: \"%s\" reads as a number where a label is expected (are there "
-                            "more rows than %s?)",
-                            name.c_str(), tail.line().row, tail.item() + 1, Shown(item).c_str(),
-                            layout.shape.c_str());
-            return;
+        // Numbered sites or traits are common, so labels that read as numbers
+        // are kept; when all of them do, one more row of values may have been
+        // taken for the labels, and the user is told where to look.
+        if (!(ParseDecimal(item, v, &overflow) || overflow)) {
+            numeric = false;
+        } else if (k == 0) {
+            firstRow = tail.line().row;
+            firstColumn = tail.item() + 1;
+            firstItem = Shown(item);
         }
         out.labels.emplace_back(item);
     }
     if (!tail.AtEnd()) {
         out.error = Fmt("%s, row %d, column %zu: \"%s\" is left over after %s", name.c_str(), tail.line().row,
                         tail.item() + 1, Shown(tail.line().items[tail.item()]).c_str(), after.c_str());
+    } else if (numeric && layout.labels > 0) {
+        out.warning = Fmt("%s, row %d, column %zu: the labels, from \"%s\" on, read as numbers; if they are "
+                          "values, the file has more rows than %s",
+                          name.c_str(), firstRow, firstColumn, firstItem.c_str(), layout.shape.c_str());
     }
     (void)lines;
 }

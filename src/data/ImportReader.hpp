@@ -35,7 +35,8 @@ struct RawLayout {
 struct RawRead {
     std::vector<double> values;
     std::vector<std::string> labels;
-    std::string error;  ///< empty when the file fits the layout
+    std::string error;    ///< empty when the file fits the layout
+    std::string warning;  ///< a doubt about a file that fits (every label reads as a number)
     bool ok() const { return error.empty(); }
 };
 

@@ -69,9 +69,7 @@ TEST(ImportReader, EachBadFileGetsOneMessageWithRowAndColumn) {
         {"1 2\n3\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 2 has 1 value"},
         {"1 2 9\n3 4\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 1 has 3 values"},
         {"1 2\n3 4\n", &b, "b.txt: 3 OTUs x 2 traits expected, the file ends after 2 rows"},
-        {"1 2\n3 4\n5 6\n7 8\nh s\n", &b,
-         "b.txt, row 4, column 1: \"7\" reads as a number where a label is expected (are there more rows than 3 "
-         "OTUs x 2 traits?)"},
+        {"1 2\n3 4\n5 6\n7 8\nh s\n", &b, "b.txt, row 5, column 1: \"h\" is left over after the labels"},
         {"1 2\n3 4\n5 6\nh\n", &b, "b.txt: 2 labels expected after the values, the file holds 1 label"},
         {"1 2\n3 4\n5 6\nh s x\n", &b, "b.txt, row 4, column 3: \"x\" is left over after the labels"},
         {"1 2\n3 4\n5 6\n7 8\n", &noLabels,
@@ -87,6 +85,17 @@ TEST(ImportReader, EachBadFileGetsOneMessageWithRowAndColumn) {
         const RawRead r = ReadRawMatrix("b.txt", c.text, *c.layout);
         EXPECT_EQ(r.error, c.message) << c.text;
     }
+    // Numbered labels are kept; when all of them read as numbers the user is
+    // warned that one more row of values may have been taken for them.
+    const RawRead numbered = ReadRawMatrix("b.txt", "1 2\n3 4\n5 6\n7 8\n", b);
+    EXPECT_TRUE(numbered.ok());
+    EXPECT_EQ(numbered.labels, (std::vector<std::string>{"7", "8"}));
+    EXPECT_EQ(numbered.warning,
+              "b.txt, row 4, column 1: the labels, from \"7\" on, read as numbers; if they are values, the file has "
+              "more rows than 3 OTUs x 2 traits");
+    const RawRead mixed = ReadRawMatrix("b.txt", "1 2\n3 4\n5 6\n7 h\n", b);
+    EXPECT_TRUE(mixed.ok());
+    EXPECT_TRUE(mixed.warning.empty());
 }
 
 TEST(ImportReader, SpeciesNamesOnePerLine) {

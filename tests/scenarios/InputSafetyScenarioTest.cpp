@@ -57,8 +57,7 @@ TEST(InputSafety, WrongOTUCountIsRefusedWithTheRowNamed) {
     // 5 OTUs for a file of 6 rows: the 6th row would become the trait labels.
     const RunResult r = RunKolvar(dir, Import("wrongn", 5) + "0\n4\nX\n", 30);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("\ntraits.txt, row 6, column 1: \"25.0\" reads as a number where a label is expected (are "
-                         "there more rows than 5 OTUs x 3 traits?)\n"),
+    EXPECT_NE(r.err.find("\ntraits.txt, row 7, column 1: \"height\" is left over after the labels\n"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.out.find("Correct the file and enter its name again, or 0 to return to the data set menu.\n"
