@@ -168,6 +168,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingInputs& in) {
         fp << '\n';
     };
 
+    std::vector<RankingRow> tableRows;
     if (canEvaluate) {
         SearchSubsets(
             in, rd, keepStructures,
@@ -177,6 +178,9 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingInputs& in) {
             },
             [&](int k, const int* list, bool evaluated, const SubsetStats& s) {
                 if (!evaluated) return;
+                RankingRow& row = tableRows.emplace_back();
+                for (int t = 0; t < k; ++t) row.traits.push_back(labels[static_cast<std::size_t>(list[t] - 1)]);
+                row.value = s[nsValue];
                 if (intermediate) WriteStatsLine(fp, rd, s, labels, list, k);
                 // One number of types per subset: the evaluation is the subset's best.
                 bestEvaluations.Offer(s[nsValue], rd.nTypes, k, list);
@@ -207,6 +211,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingInputs& in) {
     fp << '\n';
 
     CommitResultsFile(in.con, in.session.volumeName + in.rs.whichChorder, fp.str());
+    WriteRankingTableOf(in, in.fa.opt_struct == 14 ? "ro(PT) ro(TE)" : "ro(PX) ro(XE)", tableRows);
     if (keepStructures) CommitResultsFile(in.con, in.session.volumeName + in.session.sessionName + structExt, structures.str());
 }
 

@@ -327,4 +327,13 @@ void CommitResultsFile(Console& con, const std::string& path, const std::string&
     SafeWriteFile(con, path, text);
 }
 
+void WriteRankingTableOf(const RankingInputs& in, const char* criterion, const std::vector<RankingRow>& rows) {
+    RunLabels run;
+    run.run = RunStamp(in.clock.Now());
+    run.session = in.session.sessionName;
+    run.digits = in.opt.sDigits;
+    if (!WriteRankingTable(run, criterion, rows, true))
+        in.con.err << "\ncan't write " << in.session.sessionName << rankingTableExt << " (the results file is complete)\n";
+}
+
 }  // namespace kolvar

@@ -14,6 +14,7 @@
 
 #include "QMLib/Belonging.hpp"
 #include "QMLib/Matrix.hpp"
+#include "analysis/Tables.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "analysis/FunctionalSettings.hpp"
 #include "analysis/HierarchySettings.hpp"
@@ -108,6 +109,11 @@ void SearchSubsets(const RankingInputs& in, const RankingData& rd, bool sequenti
                    const std::function<void(SubsetWork&, SubsetStats&)>& evaluate,
                    const std::function<void(int k, const int* list, bool evaluated, const SubsetStats& s)>& visit,
                    const std::function<void(int k)>& sizeDone);
+
+/// Appends the evaluated subsets of one ranking to <session>Ranking.tsv (one
+/// row per subset: size, trait labels, value); a failure is named on the
+/// console's error stream and the results file is not affected.
+void WriteRankingTableOf(const RankingInputs& in, const char* criterion, const std::vector<RankingRow>& rows);
 
 /// Labels of the 1-based trait numbers, each "%s\t".
 void WriteTraitLabels(std::ostream& fp, const std::vector<std::string>& labels, const int* traits, int k);

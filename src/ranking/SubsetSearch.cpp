@@ -265,6 +265,7 @@ void ChRankLib(const RankingInputs& in, int code) {
         fp << '\n';
     };
 
+    std::vector<RankingRow> tableRows;
     if (canEvaluate) {
         SearchSubsets(
             in, rd, keepStructures,
@@ -274,6 +275,9 @@ void ChRankLib(const RankingInputs& in, int code) {
             },
             [&](int k, const int* list, bool evaluated, const SubsetStats& s) {
                 if (!evaluated) return;
+                RankingRow& row = tableRows.emplace_back();
+                for (int t = 0; t < k; ++t) row.traits.push_back(labels[static_cast<std::size_t>(list[t] - 1)]);
+                row.value = s[0];
                 const double v = s[0];
                 if (intermediate) {
                     fp << Fmt("%s=\t%g\tTraits:\t", kValueLabels[code - 1], v);
@@ -311,6 +315,7 @@ void ChRankLib(const RankingInputs& in, int code) {
        << Fmt("Maximum number of processors the program used: %d\n", SearchThreads(in, keepStructures));
 
     CommitResultsFile(in.con, in.session.volumeName + in.rs.whichChorder, fp.str());
+    WriteRankingTableOf(in, kValueLabels[code - 1], tableRows);
     if (keepStructures) CommitResultsFile(in.con, in.session.volumeName + in.session.sessionName + structExt, structures.str());
 }
 
