@@ -470,7 +470,7 @@ void PFTs_ScalingUp(Program& p) {
                 in.restrictRaoWithinOpt = fa.restrictRaoWithinOpt;
                 in.rndFile = rndFile.get();
                 in.rnd = &p.rnd;
-                in.con = &con;
+                in.progress = [&con](const char* message) { HandleEventInfoWhere2(con, message); };
 
                 clockStart = difftime_Clock_Init(p.clock);
                 PermTest_FunctionalPhyl_Correl(in);
