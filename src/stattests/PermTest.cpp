@@ -170,44 +170,6 @@ void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& re
     }
 }
 
-/// Mantel correlation (upper triangle, cells with a missing value left out) of
-/// two n x n resemblance matrices, each read through an optional list and
-/// turned into dissimilarities (1 - s) unless it holds them already: the sums
-/// of MatrixCorrelationLib's similarity form, in its order, without forming
-/// the permuted matrix or the two dissimilarity matrices.
-double MantelPermuted(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
-                      const int* list2, bool dissim2) {
-    if (n < 2) return 0.0;
-    auto at = [](const Matrix<double>& S, const int* list, bool dissim, int i, int j) {
-        const double s = list ? S[static_cast<std::size_t>(list[i] - 1)][static_cast<std::size_t>(list[j] - 1)]
-                              : S[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-        return (dissim || s == kMissing) ? s : 1.0 - s;
-    };
-    double sx = 0.0, sy = 0.0;
-    long long cells = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
-            if (x == kMissing || y == kMissing) continue;
-            sx += x;
-            sy += y;
-            ++cells;
-        }
-    if (cells == 0) return 0.0;
-    const double mx = sx / cells, my = sy / cells;
-    double sxx = 0.0, syy = 0.0, sxy = 0.0;
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
-            if (x == kMissing || y == kMissing) continue;
-            sxx += (x - mx) * (x - mx);
-            syy += (y - my) * (y - my);
-            sxy += (x - mx) * (y - my);
-        }
-    if (sxx == 0.0 || syy == 0.0) return 0.0;
-    return sxy / std::sqrt(sxx * syy);
-}
-
 // ---- one iteration ----------------------------------------------------------
 
 /// Computes every random statistic of one iteration from the record (with the
@@ -360,8 +322,8 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
             // ro(BM) of Brnd and M with Srnd and M; ro(BF) of Bnorm and the
             // permuted axes with Sb and Sf_rnd (similarity forms).
             if (method == 'm') {
-                v[kBM] = MantelPermuted(nOTUs, *in.Sb, list, false, *in.M, nullptr, false);
-                if (phyl) v[kBF] = MantelPermuted(nOTUs, *in.Sb, nullptr, false, *in.Sf, list, in.phylIsDissim);
+                v[kBM] = MantelSimilarityForm(nOTUs, *in.Sb, list, false, *in.M, nullptr, false);
+                if (phyl) v[kBF] = MantelSimilarityForm(nOTUs, *in.Sb, nullptr, false, *in.Sf, list, in.phylIsDissim);
             } else if (method == 'p' || method == 'v') {
                 // These read the raw matrices only.
                 PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);

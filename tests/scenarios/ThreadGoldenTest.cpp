@@ -55,8 +55,18 @@ const GoldenCase kCases[] = {
     {"regression_taxa_phyl", true, false, "0\ny\n1\n4\n1\n1\nn\n1\ny\n49\nt\n0\nn\n2\n12345\ny\n\n"},
     {"regression_restricted_nophyl", false, false, "0\ny\n1\n4\n1\n1\nn\n1\ny\n49\nt\n1\nk\n@GROUPS@n\n2\n8\nn\n\n"},
     {"pseudof_taxa_phyl", true, true, "0\ny\n1\n5\n6\n1\n1 1\n1\nn\n1\ny\n49\nt\n0\n2\n12345\ny\n\n"},
+    {"rd_taxa_phyl", true, false, "0\ny\n1\n1\n6\nr\nn\n1\n1\nn\n1\ny\n29\nt\n0\nn\n2\n3\nn\n\n"},
+    {"mantel_excluded_otus_phyl", true, false,
+     "0\ny\n1\n1\n6\nm\n1\n1\nn\n2\n@FLAGS@y\nn\ny\n49\nt\n0\nn\n2\n12345\nn\n\n"},
     {"pseudof_site_nophyl", false, true, "0\ny\n1\n5\n6\n1\n1 1\n1\nn\n1\ny\n49\ns\n2\n12345\nn\n\n"},
 };
+
+// Inclusion flags of the 82 OTUs: every seventh left out.
+std::string InclusionFlags() {
+    std::string s;
+    for (int i = 0; i < 82; ++i) s += i % 7 == 3 ? "0 " : "1 ";
+    return s + '\n';
+}
 
 std::string Answers(const GoldenCase& c) {
     std::string a = "N\naravo\n1\nB.txt\n";
@@ -71,6 +81,8 @@ std::string Answers(const GoldenCase& c) {
     std::string analysis = c.analysis;
     const auto at = analysis.find("@GROUPS@");
     if (at != std::string::npos) analysis.replace(at, 8, NestingGroups());
+    const auto flags = analysis.find("@FLAGS@");
+    if (flags != std::string::npos) analysis.replace(flags, 7, InclusionFlags());
     return a + analysis + "C\nC\nX\n";
 }
 
