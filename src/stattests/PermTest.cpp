@@ -4,6 +4,7 @@
 #include <gsl/gsl_statistics_double.h>
 
 #include <omp.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -704,6 +705,13 @@ void CopyPseudoF(const PseudoFSet& from, PseudoFSet& to) {
         std::copy(from.traits[k].begin(), from.traits[k].end(), to.traits[k].begin());
 }
 
+/// Size of the machine's memory (infinite when unknown).
+double PhysicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || size <= 0) return std::numeric_limits<double>::infinity();
+    return static_cast<double>(pages) * static_cast<double>(size);
+}
+
 /// Draws of one block of iterations are this many per thread: enough to keep
 /// the threads busy, few enough that the lists stay small.
 constexpr int kIterationsPerThread = 8;
@@ -720,6 +728,13 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
     // Sizes computed in std::size_t: niter + 8 columns overflow an int near INT_MAX.
     const std::size_t nCols = static_cast<std::size_t>(niter) + 8;
     const auto col = [niter](int offset) { return static_cast<std::size_t>(niter) + static_cast<std::size_t>(offset); };
+
+    // The random values of every statistic are kept for the quantiles: a count
+    // of iterations whose values cannot be held ends through the out-of-memory
+    // path before anything is computed.
+    const double valueBytes = static_cast<double>(kNumTestedStats) * static_cast<double>(nCols) * sizeof(double) *
+                              (in.doBootstrapOpt ? 2.0 : 1.0);
+    if (valueBytes > PhysicalMemoryBytes()) OutOfMemory();
 
     // Set-up.
     if (type == 2) in.opt_MatrixCorr = 'p';
