@@ -8,7 +8,7 @@
 
 #include "QMLib/Resemblance.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 namespace {

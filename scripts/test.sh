@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/deps.sh"
+bash "$root/scripts/check_layers.sh"
 werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 cmake -S "$root" -B "$root/build-test" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_WERROR=$werror >/dev/null

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 
 namespace kolvar {
 

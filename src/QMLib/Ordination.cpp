@@ -8,10 +8,10 @@
 #include <cmath>
 #include <iostream>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 
@@ -340,7 +340,7 @@ int CorrToData_New(Random& rnd, int n, int p, const Matrix<double>& R, Matrix<do
 
 void nrerror(const char* msg) {
     std::cerr << msg << "\nSorry, you have to quit and restart the program.\n";
-    // The shell ends with status 1 on this code; the message is already out.
+    // The program ends with status 1 on this code; the message is already out.
     throw FatalError{FatalCode::Stop};
 }
 

@@ -100,7 +100,7 @@ int OrdinationLib_Scores(int n, int p, const Matrix<double>& data, const Matrix<
 int CorrToData_New(Random& rnd, int n, int p, const Matrix<double>& R, Matrix<double>& out, int distribution);
 
 /// Writes msg and the quit notice to standard error and ends the program with
-/// status 1 (thrown as FatalError, caught by the shell).
+/// status 1 (thrown as FatalError, caught at the top of the program).
 [[noreturn]] void nrerror(const char* msg);
 
 /// Sorts a[0..n-1] ascending and permutes b alongside (quicksort, insertion

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 
 namespace kolvar {
 

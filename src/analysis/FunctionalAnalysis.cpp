@@ -8,21 +8,19 @@
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 #include "analysis/Report.hpp"
 #include "analysis/Settings.hpp"
 #include "data/Import.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
-#include "shell/Track.hpp"
+#include "base/Prompts.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 
 namespace kolvar {
 
@@ -251,8 +249,8 @@ struct PhylogenyRun {
     bool isDissim = false;
 };
 
-void RunPhylogeny(Program& p, const WCopies& w, OTUExclusion ex, RaoWork& raoWork, PhylogenyRun& ph) {
-    const DataSet& d = *p.data;
+void RunPhylogeny(const AnalysisState& p, const WCopies& w, OTUExclusion ex, RaoWork& raoWork, PhylogenyRun& ph) {
+    const DataSet& d = p.data;
     const FunctionalSettings& fa = p.fa;
     const int tcst = d.tcst, ncsm = d.ncsm, nTaxa = fa.nTaxa;
     // Type 2 holds phylogenetic variables whose Gower similarity is computed
@@ -327,8 +325,9 @@ void GowerAverageByTrait(const DataSet& d, int tcst, int nch, const int* select,
 
 }  // namespace
 
-void PFTs_ScalingUp(Program& p) {
-    DataSet& d = *p.data;
+void PFTs_ScalingUp(const AnalysisState& p) {
+    DataSet& d = p.data;
+    const ReportSettings rs{p.opt, p.fa, p.hier, p.session, p.clock};
     FunctionalSettings& fa = p.fa;
     const HierarchySettings& hier = p.hier;
     const Options& opt = p.opt;
@@ -363,7 +362,7 @@ void PFTs_ScalingUp(Program& p) {
     std::unique_ptr<std::fstream> file = fopenck(con, s.whichPrinda, s.volumeName, fa.prindaMode.c_str());
     if (!file) throw FatalError{FatalCode::FailToOpen};
     std::ostream& fp = *file;
-    WriteReportHeader(fp, p, d, ex, nTypes, unitTotal1, w.Wraw);
+    WriteReportHeader(fp, rs, d, ex, nTypes, unitTotal1, w.Wraw);
 
     AdjustWCopies(ncsm, tcst, w, d.weight_OTUs, unitTotal1, fa.optUnitTotalAdjust2, hier.partOpt, ex);
 
@@ -381,18 +380,18 @@ void PFTs_ScalingUp(Program& p) {
                                fa.restrictRaoWithinOpt, false, raoWork);
         raoWork = RaoWork{};
     }
-    WriteDetailWY(fp, p, d, ex, w.W, Y);
+    WriteDetailWY(fp, rs, d, ex, w.W, Y);
 
     PhylogenyRun ph;
     const bool withPhyl = fa.includePhylogeny;
     if (withPhyl) {
         RunPhylogeny(p, w, ex, raoWork, ph);
         PhylogenyReport rep{&ph.Sf, &ph.scores, ph.nAxes, &ph.Q, &ph.P};
-        WriteDetailPhylogeny(fp, p, d, rep);
+        WriteDetailPhylogeny(fp, rs, d, rep);
         ph.scores = Matrix<double>();  // the test reads the axes taken from it
         raoWork = RaoWork{};
     }
-    WriteDetailBE(fp, p, d, E, nEnv, envSelected, DE);
+    WriteDetailBE(fp, rs, d, E, nEnv, envSelected, DE);
 
     RangeStates(nch, tcst, d.csm_Float, d.chtype, d.chrange);
     // The partial similarities of every trait are kept only when several
@@ -451,7 +450,7 @@ void PFTs_ScalingUp(Program& p) {
                                        d.weight_OTUs.data(), fa.restrictRaoWithinOpt, false, raoWork);
                 raoWork = RaoWork{};  // its tcst x tcst dissimilarities
                 AverageTraitMatrix(tcst, nch, d.csm_Float, d.partition_OTUs, typeLabels, avgTraits);
-                WriteDetailSubset(fp, p, d, select, k, S, nTypes, U, typeLabels, typeCounts, avgTraits);
+                WriteDetailSubset(fp, rs, d, select, k, S, nTypes, U, typeLabels, typeCounts, avgTraits);
 
                 std::unique_ptr<std::fstream> rndFile = fopenck(con, s.whichRndData, s.volumeName, "w");
                 // The open routine has said why; the program ends with status 1.
@@ -521,18 +520,18 @@ void PFTs_ScalingUp(Program& p) {
 
                 MatrixProdSelectMV_Adjust_Weight(ncsm, tcst, tcst, nch, w.W, Bzero, T, select.data(),
                                                  d.weight_OTUs.data());
-                WriteDetailTX(fp, p, d, select, hasQual, unitTotal1, T, nTypes, X, Xcrisp);
+                WriteDetailTX(fp, rs, d, select, hasQual, unitTotal1, T, nTypes, X, Xcrisp);
                 if (!describedTests) {
-                    WriteTestDescription(fp, p);
+                    WriteTestDescription(fp, rs);
                     describedTests = true;
                 }
                 if (fa.doTraitCombOpt) fp << "\n\nTRAITS:\t" << SelectedLabels(d.chLabel, select) << "\n\n";
                 if (fa.opt_ro != 4 && fa.opt_ro != 5)
-                    WriteStatistics(fp, p, d, in, select, hasQual, envSelected, typeCounts);
+                    WriteStatistics(fp, rs, d, in, select, hasQual, envSelected, typeCounts);
                 rndFile.reset();
                 if (fa.opt_ro == 4) WriteRegression(fp, d, in, select, hasQual, envSelected, withPhyl);
                 if (fa.opt_ro == 5) WriteAnova(fp, d, in, select, hasQual, E, envSelected, withPhyl);
-                if (fa.printDetail) WriteDiversity(fp, p, d.phylogenyMatrixType, w.richness, D, Rf, withPhyl ? &ph.Rp : nullptr);
+                if (fa.printDetail) WriteDiversity(fp, rs, d.phylogenyMatrixType, w.richness, D, Rf, withPhyl ? &ph.Rp : nullptr);
                 if (fa.printDetail && fa.opt_ro == 1) {
                     MatrixProdSelectMV_Adjust_Weight(ncsm, tcst, tcst, nch, w.W, d.csm_Float, Tall, nullptr,
                                                      d.weight_OTUs.data());
@@ -552,7 +551,7 @@ void PFTs_ScalingUp(Program& p) {
                     for (int j = 0; j < d.nenv; ++j)
                         if (envSelected[j] == 1) o.envLabels.push_back(d.envLabel[j]);
                     o.hasQual = hasQual;
-                    WriteOrdinations(fp, p, d, o);
+                    WriteOrdinations(fp, rs, d, o);
                 }
             });
     }
@@ -563,48 +562,6 @@ void PFTs_ScalingUp(Program& p) {
         con.err << Fmt("\nfile %s%s ", s.volumeName.c_str(), s.whichPrinda.c_str());
         throw FatalError{FatalCode::FailToPrint};
     }
-}
-
-std::optional<std::string> IFHierarchicalAccum(Program& p) {
-    Session& s = p.session;
-    s.whichPrinda = s.sessionName + prindaExt;
-    s.whichHier = s.sessionName + hierExt;
-
-    ResultFlags& f = p.flags;
-    f.hasHier = 1;
-    f.hasCstRese = f.hasCstClus = f.hasNRese = f.hasPRese = f.hasScores = f.hasReClus = f.hasAOCScor = 0;
-    f.hasProbN = f.hasProbRo = f.hasRo = f.hasComplexity = f.hasVelocity = f.hasRoVelComplex = 0;
-    f.hasRoVelComplexPROB = 0;
-    p.groups.nCstGroups = 0;
-    p.groups.whichLevelGrCST = 1;
-
-    SettingsHierarchy(p);
-
-    HierarchySettings& hier = p.hier;
-    hier.cohe = 0;
-    hier.reseTypeOrd = hier.reseTypeClus = hier.reseTypeEv = hier.reseTypeRnd = hier.reseTypeERank = 1;
-    hier.reseCstOpt = 0;
-
-    DataSet& d = *p.data;
-    FunctionalSettings& fa = p.fa;
-    if (hier.traitBasedOpt == 1 && hier.poolCSTopt == 2) {
-        PFTs_ScalingUp(p);
-        for (int j = 0; j < d.nch && j < static_cast<int>(d.nGrPoly.size()) && j < static_cast<int>(d.rcst.size()); ++j)
-            d.rcst[j] = d.nGrPoly[j];
-    }
-    if (fa.optRestrictPermutNullModel == 1) fa.nestingMembershipOTUs.clear();
-    if (fa.includePhylogeny) {
-        fa.partition_OTUs_Phyl.clear();
-        if (!d.hasPhylogeny) {
-            d.phylogenyRese = Matrix<double>();
-            if (d.phylogenyMatrixType == 2) {
-                d.phylogenyData = Matrix<double>();
-                d.phylogenyVarType.clear();
-            }
-        }
-    }
-    WriteTrack(p, true);
-    return s.whichPrinda;
 }
 
 }  // namespace kolvar

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
-#include "shell/Program.hpp"
+#include "analysis/AnalysisState.hpp"
 
 namespace kolvar {
 
@@ -21,7 +21,7 @@ struct Random;
 /// random-data file per analysed trait subset. Results file that cannot be
 /// opened: FatalError{FailToOpen}; random-data file: FatalError{OutOfMemory}
 /// after the open routine's message (status 1, nothing more printed).
-void PFTs_ScalingUp(Program& p);
+void PFTs_ScalingUp(const AnalysisState& p);
 
 /// Dissimilarity between the n rows of data (n x p) for the community options:
 /// 10 chord (rows normalised, then Euclidean), 8 and 9 absolute value function,

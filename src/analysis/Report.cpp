@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Transform.hpp"
@@ -41,7 +41,7 @@ std::string SelectedLabels(const std::vector<std::string>& labels, const std::ve
     return s;
 }
 
-void WriteReportHeader(std::ostream& fp, const Program& p, const DataSet& d, OTUExclusion ex, int nTypes,
+void WriteReportHeader(std::ostream& fp, const ReportSettings& p, const DataSet& d, OTUExclusion ex, int nTypes,
                        bool unitTotal1, const Matrix<double>& Wraw) {
     const FunctionalSettings& fa = p.fa;
     const HierarchySettings& hier = p.hier;
@@ -142,7 +142,7 @@ void WriteReportHeader(std::ostream& fp, const Program& p, const DataSet& d, OTU
     }
 }
 
-void WriteDetailWY(std::ostream& fp, const Program& p, const DataSet& d, OTUExclusion ex, const Matrix<double>& W,
+void WriteDetailWY(std::ostream& fp, const ReportSettings& p, const DataSet& d, OTUExclusion ex, const Matrix<double>& W,
                    const Matrix<double>& Y) {
     if (!p.fa.printDetail) return;
     const int digits = p.opt.sDigits;
@@ -167,7 +167,7 @@ void WriteDetailWY(std::ostream& fp, const Program& p, const DataSet& d, OTUExcl
     fp << '\n';
 }
 
-void WriteDetailPhylogeny(std::ostream& fp, const Program& p, const DataSet& d, const PhylogenyReport& ph) {
+void WriteDetailPhylogeny(std::ostream& fp, const ReportSettings& p, const DataSet& d, const PhylogenyReport& ph) {
     const int digits = p.opt.sDigits;
     const bool detail = p.fa.printDetail;
     if (detail && ph.scores != nullptr) {
@@ -205,7 +205,7 @@ void WriteDetailPhylogeny(std::ostream& fp, const Program& p, const DataSet& d, 
     if (ph.P != nullptr) PrintMatrixTab(fp, d.ncsm, nTaxa, *ph.P, digits);
 }
 
-void WriteDetailBE(std::ostream& fp, const Program& p, const DataSet& d, const Matrix<double>& E, int nEnv,
+void WriteDetailBE(std::ostream& fp, const ReportSettings& p, const DataSet& d, const Matrix<double>& E, int nEnv,
                    const std::vector<int>& envSelected, const Matrix<double>& DE) {
     if (!p.fa.printDetail) return;
     const int digits = p.opt.sDigits;
@@ -224,7 +224,7 @@ void WriteDetailBE(std::ostream& fp, const Program& p, const DataSet& d, const M
     }
 }
 
-void WriteDetailSubset(std::ostream& fp, const Program& p, const DataSet& d, const std::vector<int>& select, int k,
+void WriteDetailSubset(std::ostream& fp, const ReportSettings& p, const DataSet& d, const std::vector<int>& select, int k,
                        const Matrix<double>& S, int nTypes, const Matrix<double>& U,
                        const std::vector<int>& typeLabels, const std::vector<int>& typeCounts,
                        const Matrix<double>& avgTraits) {
@@ -259,7 +259,7 @@ void WriteDetailSubset(std::ostream& fp, const Program& p, const DataSet& d, con
     PrintMatrixTab(fp, nTypes, d.nch, avgTraits, digits);
 }
 
-void WriteDetailTX(std::ostream& fp, const Program& p, const DataSet& d, const std::vector<int>& select,
+void WriteDetailTX(std::ostream& fp, const ReportSettings& p, const DataSet& d, const std::vector<int>& select,
                    bool hasQual, bool unitTotal1, const Matrix<double>& T, int nTypes, const Matrix<double>& X,
                    const Matrix<double>& Xcrisp) {
     if (!p.fa.printDetail) return;
@@ -289,7 +289,7 @@ void WriteDetailTX(std::ostream& fp, const Program& p, const DataSet& d, const s
     }
 }
 
-void WriteTestDescription(std::ostream& fp, const Program& p) {
+void WriteTestDescription(std::ostream& fp, const ReportSettings& p) {
     const FunctionalSettings& fa = p.fa;
     const Options& opt = p.opt;
     switch (fa.opt_ro) {
@@ -392,7 +392,7 @@ void WriteStatLine(std::ostream& fp, const char* label, const PermTest_Functiona
               in.prob[s], in.ses[s], in.expected[s], in.lowerLimit[s], in.upperLimit[s], in.asymProb[s]);
 }
 
-void WriteStatistics(std::ostream& fp, const Program& p, const DataSet& d,
+void WriteStatistics(std::ostream& fp, const ReportSettings& p, const DataSet& d,
                      const PermTest_FunctionalPhyl_Correl_Input& in, const std::vector<int>& select, bool hasQual,
                      const std::vector<int>& envSelected, const std::vector<int>& typeCounts) {
     const bool withE = in.nEnv > 0;
@@ -550,7 +550,7 @@ void WriteAnova(std::ostream& fp, const DataSet& d, const PermTest_FunctionalPhy
     }
 }
 
-void WriteDiversity(std::ostream& fp, const Program& p, int phylogenyMatrixType, const std::vector<int>& richness,
+void WriteDiversity(std::ostream& fp, const ReportSettings& p, int phylogenyMatrixType, const std::vector<int>& richness,
                     const std::vector<double>& D, const std::vector<double>& Rf, const std::vector<double>* Rp) {
     const int digits = p.opt.sDigits;
     const int n = static_cast<int>(D.size());
@@ -619,7 +619,7 @@ struct OrdinationResult {
     int a = 0;              // printed axes
 };
 
-OrdinationResult WriteOneOrdination(std::ostream& fp, const Program& p, const DataSet& d, const OrdinationTexts& t,
+OrdinationResult WriteOneOrdination(std::ostream& fp, const ReportSettings& p, const DataSet& d, const OrdinationTexts& t,
                                     const Matrix<double>& D, const Matrix<double>& cols, int nCols,
                                     const OrdinationInputs& o, const OrdinationResult* yOrd, OrdinationWork& work) {
     const int n = d.ncsm;
@@ -691,7 +691,7 @@ OrdinationResult WriteOneOrdination(std::ostream& fp, const Program& p, const Da
 
 }  // namespace
 
-void WriteOrdinations(std::ostream& fp, const Program& p, const DataSet& d, const OrdinationInputs& o) {
+void WriteOrdinations(std::ostream& fp, const ReportSettings& p, const DataSet& d, const OrdinationInputs& o) {
     OrdinationWork work;
     static const OrdinationTexts yTexts = {
         "\n\nOrdination (Principal Coordinates Analysis, PCOA) of BEALS smoothed composition matrix Y:",

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
+#include "analysis/AnalysisState.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
 #include "analysis/FunctionalSettings.hpp"
-#include "shell/Program.hpp"
 #include "stattests/PermTest.hpp"
 
 namespace kolvar {
@@ -31,11 +31,11 @@ std::string SelectedLabels(const std::vector<std::string>& labels, const std::ve
 
 /// Header: version (new file only), title, time stamp, data set, traits, the
 /// settings of the run, and with printDetail the raw W (communities x OTUs).
-void WriteReportHeader(std::ostream& fp, const Program& p, const DataSet& d, OTUExclusion ex, int nTypes,
+void WriteReportHeader(std::ostream& fp, const ReportSettings& p, const DataSet& d, OTUExclusion ex, int nTypes,
                        bool unitTotal1, const Matrix<double>& Wraw);
 
 /// Detailed W (copy 2, adjusted) and Y; printDetail only.
-void WriteDetailWY(std::ostream& fp, const Program& p, const DataSet& d, OTUExclusion ex, const Matrix<double>& W,
+void WriteDetailWY(std::ostream& fp, const ReportSettings& p, const DataSet& d, OTUExclusion ex, const Matrix<double>& W,
                    const Matrix<double>& Y);
 
 /// What the phylogeny part of the run produced, for the detailed report.
@@ -47,32 +47,32 @@ struct PhylogenyReport {
     const Matrix<double>* P = nullptr;
 };
 /// Phylogeny matrices: the variable types always for type 2, the rest with printDetail.
-void WriteDetailPhylogeny(std::ostream& fp, const Program& p, const DataSet& d, const PhylogenyReport& ph);
+void WriteDetailPhylogeny(std::ostream& fp, const ReportSettings& p, const DataSet& d, const PhylogenyReport& ph);
 
 /// B, the selected E and (Mantel/Rd family) DE; printDetail only.
-void WriteDetailBE(std::ostream& fp, const Program& p, const DataSet& d, const Matrix<double>& E, int nEnv,
+void WriteDetailBE(std::ostream& fp, const ReportSettings& p, const DataSet& d, const Matrix<double>& E, int nEnv,
                    const std::vector<int>& envSelected, const Matrix<double>& DE);
 
 /// Detailed report of one trait subset before the test: S, partition, U, type
 /// labels and counts, average trait matrix. printDetail only.
-void WriteDetailSubset(std::ostream& fp, const Program& p, const DataSet& d, const std::vector<int>& select, int k,
+void WriteDetailSubset(std::ostream& fp, const ReportSettings& p, const DataSet& d, const std::vector<int>& select, int k,
                        const Matrix<double>& S, int nTypes, const Matrix<double>& U,
                        const std::vector<int>& typeLabels, const std::vector<int>& typeCounts,
                        const Matrix<double>& avgTraits);
 
 /// After the test: T, normalised T and X (fuzzy) or X crisp. printDetail only.
-void WriteDetailTX(std::ostream& fp, const Program& p, const DataSet& d, const std::vector<int>& select,
+void WriteDetailTX(std::ostream& fp, const ReportSettings& p, const DataSet& d, const std::vector<int>& select,
                    bool hasQual, bool unitTotal1, const Matrix<double>& T, int nTypes, const Matrix<double>& X,
                    const Matrix<double>& Xcrisp);
 
 /// Description of the statistics and of the null model (once per run).
-void WriteTestDescription(std::ostream& fp, const Program& p);
+void WriteTestDescription(std::ostream& fp, const ReportSettings& p);
 
 /// One statistic line: label, then value, P, SES, E, limits and asymmetric P.
 void WriteStatLine(std::ostream& fp, const char* label, const PermTest_FunctionalPhyl_Correl_Input& in, int stat);
 
 /// Statistic lines of one subset (not for regression or ANOVA) in their order.
-void WriteStatistics(std::ostream& fp, const Program& p, const DataSet& d, const PermTest_FunctionalPhyl_Correl_Input& in,
+void WriteStatistics(std::ostream& fp, const ReportSettings& p, const DataSet& d, const PermTest_FunctionalPhyl_Correl_Input& in,
                      const std::vector<int>& select, bool hasQual, const std::vector<int>& envSelected,
                      const std::vector<int>& typeCounts);
 
@@ -88,7 +88,7 @@ void WriteAnova(std::ostream& fp, const DataSet& d, const PermTest_FunctionalPhy
 
 /// DIVERSITY section: richness, Gini-Simpson D, Rf, FR, Rp, PR and their
 /// equivalent numbers.
-void WriteDiversity(std::ostream& fp, const Program& p, int phylogenyMatrixType, const std::vector<int>& richness,
+void WriteDiversity(std::ostream& fp, const ReportSettings& p, int phylogenyMatrixType, const std::vector<int>& richness,
                     const std::vector<double>& D, const std::vector<double>& Rf, const std::vector<double>* Rp);
 
 /// Inputs of the three principal coordinates analyses of the communities.
@@ -108,7 +108,7 @@ struct OrdinationInputs {
 };
 /// PCoA of Y, of X and (phylogeny) of P with their correlations to OTUs, CWM
 /// traits, E and the axes of Y.
-void WriteOrdinations(std::ostream& fp, const Program& p, const DataSet& d, const OrdinationInputs& o);
+void WriteOrdinations(std::ostream& fp, const ReportSettings& p, const DataSet& d, const OrdinationInputs& o);
 
 /// Closing lines: elapsed time and processors.
 void WriteReportClosing(std::ostream& fp, double seconds);

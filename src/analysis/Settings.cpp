@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "QMLib/Belonging.hpp"
-#include "QMLib/Fmt.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Prompts.hpp"
+#include "base/Fmt.hpp"
+#include "base/Heading.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 
@@ -141,7 +141,7 @@ bool IsOneOf(int v, std::initializer_list<int> list) {
     return false;
 }
 
-void AskCongruenceStatistic(Program& p, const DataSet& d) {
+void AskCongruenceStatistic(const AnalysisState& p, const DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     const int optmain = p.session.optmain;
@@ -169,7 +169,7 @@ void AskCongruenceStatistic(Program& p, const DataSet& d) {
     }
 }
 
-void AskCommunityResemblance(Program& p) {
+void AskCommunityResemblance(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.squareDistMatrixOpt = false;
@@ -190,7 +190,7 @@ void AskCommunityResemblance(Program& p) {
     }
 }
 
-void AskCommunities(Program& p, DataSet& d) {
+void AskCommunities(const AnalysisState& p, DataSet& d) {
     Console& con = p.con;
     for (int i = 0; i < d.ncsm; ++i) d.relSelect[i] = 1;
     if (p.fa.opt_ro != 5) return;
@@ -209,7 +209,7 @@ void AskCommunities(Program& p, DataSet& d) {
     }
 }
 
-void AskVariables(Program& p, DataSet& d) {
+void AskVariables(const AnalysisState& p, DataSet& d) {
     Console& con = p.con;
     if (p.session.optmain == 'A' || d.nenv < 1) return;
     if (p.fa.opt_ro == 5) {
@@ -233,7 +233,7 @@ void AskVariables(Program& p, DataSet& d) {
     ReadFlags(con, d.nenv, d.eVarSelect);
 }
 
-void AskTraits(Program& p, DataSet& d, std::vector<int>& selected) {
+void AskTraits(const AnalysisState& p, DataSet& d, std::vector<int>& selected) {
     Console& con = p.con;
     con.out << "\nTraits in matrix B to be used in the analysis:\n"
             << "   1  all traits \n"
@@ -255,7 +255,7 @@ void AskTraits(Program& p, DataSet& d, std::vector<int>& selected) {
 }
 
 // Each group's selected traits share a total weight of 1.
-void AskTraitGroupWeights(Program& p, DataSet& d, const std::vector<int>& selected, std::vector<int>& groupLabels,
+void AskTraitGroupWeights(const AnalysisState& p, DataSet& d, const std::vector<int>& selected, std::vector<int>& groupLabels,
                           std::vector<int>& groupCounts) {
     if (!d.hasTraitGroups) return;
     Console& con = p.con;
@@ -272,7 +272,7 @@ void AskTraitGroupWeights(Program& p, DataSet& d, const std::vector<int>& select
     }
 }
 
-void AskTraitCombinations(Program& p, const DataSet& d) {
+void AskTraitCombinations(const AnalysisState& p, const DataSet& d) {
     if (p.session.optmain == 'A') return;
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
@@ -291,7 +291,7 @@ void AskTraitCombinations(Program& p, const DataSet& d) {
     fa.nMaxTraitsChRank = ReadIntIn(con, "%d\n", "-", fa.nMinTraitsChRank, m);
 }
 
-void AskOTUs(Program& p, DataSet& d) {
+void AskOTUs(const AnalysisState& p, DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.restrictRaoWithinOpt = false;
@@ -319,7 +319,7 @@ void AskOTUs(Program& p, DataSet& d) {
     for (int i = 0; i < d.tcst; ++i) d.weight_OTUs[i] = 1;
 }
 
-void AskTestSettings(Program& p, const DataSet& d) {
+void AskTestSettings(const AnalysisState& p, const DataSet& d) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     fa.optRndTests = true;
@@ -350,7 +350,7 @@ void AskTestSettings(Program& p, const DataSet& d) {
     }
 }
 
-void AskSeed(Program& p) {
+void AskSeed(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     con.out << "\nInitialization of the random number generator: \n"
@@ -366,7 +366,7 @@ void AskSeed(Program& p) {
     }
 }
 
-void AskOutput(Program& p) {
+void AskOutput(const AnalysisState& p) {
     FunctionalSettings& fa = p.fa;
     Console& con = p.con;
     con.out << "\nShow detailed results of the functional analysis y/n ";
@@ -383,8 +383,8 @@ void AskOutput(Program& p) {
 
 }  // namespace
 
-void SettingsHierarchy(Program& p) {
-    DataSet& d = p.data.value();
+void SettingsHierarchy(const AnalysisState& p) {
+    DataSet& d = p.data;
     FunctionalSettings& fa = p.fa;
     HierarchySettings& hier = p.hier;
     Console& con = p.con;
@@ -401,7 +401,7 @@ void SettingsHierarchy(Program& p) {
     const auto nch = static_cast<std::size_t>(std::max(d.nch, 0));
     std::vector<int> selected(nch, 0), groupCounts(nch, 0), groupLabels(nch, 0);
     fa.optWeightedNullModel = 0;
-    Menu(p, "FUNCTIONAL ANALYSIS SETTINGS");
+    Menu(p.con, p.session, "FUNCTIONAL ANALYSIS SETTINGS");
 
     // Data partition.
     hier.partOpt = 0;

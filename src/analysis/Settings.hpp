@@ -4,16 +4,16 @@
 
 #include <string>
 
-#include "shell/Program.hpp"
+#include "analysis/AnalysisState.hpp"
 
 namespace kolvar {
 
 /// Asks every option of one functional analysis; the questions depend on
-/// p.session.optmain. Needs an open data set (p.data engaged); writes p.fa,
+/// p.session.optmain. Needs an open data set (the data set open); writes p.fa,
 /// p.hier and the selection vectors of the data set. The ranking caller sets
 /// p.fa.opt_struct and p.fa.includePhylogeny first; the simulation caller fills
 /// partition_OTUs first.
-void SettingsHierarchy(Program& p);
+void SettingsHierarchy(const AnalysisState& p);
 
 /// Asks the resemblance function between communities into hier.rese_opt when
 /// fa.whichObj is 'r'.

@@ -1,4 +1,5 @@
-// The data-set dialogue: import, take, subset or merge a session's data.
+// Data sets derived from other sessions' data: subsets, pooled groups,
+// paired changes, moving windows and merges.
 
 #include "data/DataSetMenu.hpp"
 
@@ -6,23 +7,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Groups.hpp"
+#include "data/Groups.hpp"
 #include "data/Formda.hpp"
 #include "data/Import.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Program.hpp"
-#include "shell/Prompts.hpp"
-#include "shell/Track.hpp"
+#include "base/Heading.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 
 namespace {
-
-constexpr std::size_t kSessionNameMax = 100;
 
 int ReadOption(Console& con, const char* accepted) {
     con.out << "Type option no.: ";
@@ -58,31 +54,6 @@ std::vector<int> PickByLabels(Console& con, int n, const std::vector<std::string
 bool KeepOrModify(Console& con, const char* heading) {
     con.out << heading << "   1  keep the same \n" << "   2  modify \n";
     return ReadOption(con, "1 2") == 2;
-}
-
-// The data file a session uses: the one its track file names (it may share
-// another session's file), else its own.
-std::string SessionDataFile(const Program& p, const std::string& session) {
-    std::ifstream probe(p.session.volumeName + session + trackExt, std::ios::binary);
-    std::string word;
-    if (probe && ScanWordToken(probe, word)) return word;
-    return session + formdaExt;
-}
-
-// The session's track file names another session's data: read its groups too.
-void ReadSourceTrack(Program& p, const std::string& tempSession) {
-    const std::string name = tempSession + trackExt;
-    {
-        std::ifstream probe(p.session.volumeName + name, std::ios::binary);
-        std::string word;
-        if (!probe || !ScanWordToken(probe, word)) return;
-    }
-    const std::string ownTrack = p.session.whichTrack;
-    const std::string ownFormda = p.session.whichFormda;
-    p.session.whichTrack = name;
-    ReadTrack(p);
-    p.session.whichTrack = ownTrack;
-    p.session.whichFormda = ownFormda;
 }
 
 // Environmental kinds after a selection of variables of a mixed set; ordinal
@@ -277,8 +248,8 @@ void MovingWindow(Console& con, DataSet& d, int w) {
 }
 
 // The communities question of the subset dialogue; returns the option chosen.
-int AskCommunities(Program& p, const DataSet& src, Selection& sel, int& nGroups, std::vector<int>& groupRel,
-                   std::vector<std::string>& grLabel, int& smwSize) {
+int AskCommunities(const SubsetContext& p, const DataSet& src, Selection& sel, int& nGroups,
+                   std::vector<int>& groupRel, std::vector<std::string>& grLabel, int& smwSize) {
     Console& con = p.con;
     const bool hasEnv = src.nenv > 0;
     for (;;) {
@@ -311,8 +282,8 @@ int AskCommunities(Program& p, const DataSet& src, Selection& sel, int& nGroups,
             sel.communities =
                 PickByLabels(con, n, src.reLabel, "Identify the communities by their labels: \n", "communities");
         } else if (opt == 3) {
-            p.hier.whichPart = 0;
-            SettingAnyGroups(p, src.ncsm, nGroups, groupRel, grLabel, "communities", &src.reLabel);
+            p.whichPart = 0;
+            SettingAnyGroups(p.con, p.session, p.flags, src.ncsm, nGroups, groupRel, grLabel, "communities", &src.reLabel);
         } else if (opt == 4) {
             con.out << "\nTo compute change each vegetation unit must have two communities.\n"
                     << "A formda file will be created with the vegetation units.\n"
@@ -321,7 +292,7 @@ int AskCommunities(Program& p, const DataSet& src, Selection& sel, int& nGroups,
             if (hasEnv) con.out << "\nThe new communities will contain changes in the environmental variables as well.\n";
             con.out << "The user will inform how communities are ordered, but 2nd communities must\nallways come "
                        "after 1st ones.\n";
-            SettingNewReleves(p, src.ncsm, nGroups, groupRel, grLabel);
+            SettingNewReleves(con, src.ncsm, nGroups, groupRel, grLabel);
         } else if (opt == 5) {
             con.out << "\nThe community set must conform a spatial or temporal series\n"
                     << "(Cornelius and Reynolds 1991, Ecology 72: 2057-2070).\n"
@@ -412,9 +383,8 @@ void SplitMovingWinPool(int rows, int cols, const Matrix<double>& X, Matrix<doub
         }
 }
 
-void SettingNewReleves(Program& p, int ncsm, int& nGroups, std::vector<int>& groupRel,
+void SettingNewReleves(Console& con, int ncsm, int& nGroups, std::vector<int>& groupRel,
                        std::vector<std::string>& labels) {
-    Console& con = p.con;
     nGroups = ncsm / 2;
     con.out << "\nLabels for new communities: \n"
             << "   1  given by default \n"
@@ -448,14 +418,12 @@ void SettingNewReleves(Program& p, int ncsm, int& nGroups, std::vector<int>& gro
     }
 }
 
-void PickSomeFormda(Program& p, const std::string& tempSession) {
+void PickSomeFormda(const SubsetContext& p, DataSet& source) {
     Console& con = p.con;
-    OpenFormda(p, 1);
-    ReadSourceTrack(p, tempSession);
     const std::string sourceFile = p.session.whichFormda;
-    const DataSet& src = *p.data;
+    const DataSet& src = source;
 
-    Menu(p, "GETTING DATA FROM ANOTHER SESSION");
+    Menu(con, p.session, "GETTING DATA FROM ANOTHER SESSION");
     Selection sel;
     sel.traits.resize(static_cast<std::size_t>(src.nch));
     for (int k = 0; k < src.nch; ++k) sel.traits[k] = k;
@@ -514,7 +482,7 @@ void PickSomeFormda(Program& p, const std::string& tempSession) {
     }
     if (commOpt == 3) {
         p.groups.nGroups = nGroups;
-        if (p.data->nGroupsP.size() > 0) p.data->nGroupsP[0] = nGroups;
+        if (source.nGroupsP.size() > 0) source.nGroupsP[0] = nGroups;
     }
 
     int emptyReleves = 0;
@@ -525,7 +493,7 @@ void PickSomeFormda(Program& p, const std::string& tempSession) {
     if (commOpt == 4) ChangeByPairs(d, nGroups, groupRel, grLabel);
     if (commOpt == 5) {
         d.SMWSize = smwSize;
-        p.hier.SMWSize = smwSize;
+        p.SMWSize = smwSize;
         MovingWindow(con, d, smwSize);
     }
 
@@ -538,14 +506,12 @@ void PickSomeFormda(Program& p, const std::string& tempSession) {
                 << Fmt("Inspect file %s\n", fileName.c_str());
 }
 
-int MergeFormda(Program& p, const std::string& second) {
-    Console& con = p.con;
-    DataSet& a = *p.data;
+int MergeFormda(Console& con, const Clock& clock, Session& session, DataSet& a, const std::string& second) {
     DataSet b;
     {
-        auto fp = fopenck(con, second, p.session.volumeName, "r");
+        auto fp = fopenck(con, second, session.volumeName, "r");
         if (!fp) throw FatalError{FatalCode::FailToOpen};
-        b = ReadFormda(con, *fp, p.session.volumeName + second);
+        b = ReadFormda(con, *fp, session.volumeName + second);
     }
     a.dataName = (a.dataName + ' ' + second).substr(0, static_cast<std::size_t>(kDataNameLen));
 
@@ -673,79 +639,10 @@ int MergeFormda(Program& p, const std::string& second) {
     AllocateWorkingStorage(m);
     const int emptyReleves = CheckData(m, 1);
     (void)emptyReleves;
-    p.session.whichFormda = p.session.sessionName + formdaExt;
-    WriteFormda(con, p.clock, m, m.tcst, p.session.volumeName + p.session.whichFormda, m.dataName, m.csm_Float,
+    session.whichFormda = session.sessionName + formdaExt;
+    WriteFormda(con, clock, m, m.tcst, session.volumeName + session.whichFormda, m.dataName, m.csm_Float,
                 m.cadat);
     return 1;
-}
-
-bool SetFormda(Program& p) {
-    Console& con = p.con;
-    Menu(p, "DATA FOR SESSION");
-    for (;;) {
-        con.out << "Options:\n"
-                << "   1  format raw data \n"
-                << "   2  use formatted data from another session\n"
-                << "   3  merge formatted data from two sessions\n"
-                << "   4  return to main menu \n";
-        const int opt = ReadOption(con, "1 2 3 4");
-        if (opt == 4) return false;
-
-        if (opt == 1) {
-            p.session.whichFormda = p.session.sessionName + formdaExt;
-            IFFormat(p);
-            WriteTrack(p, false);
-            return true;
-        }
-
-        if (opt == 2) {
-            con.out << "\nEnter name of the session from which data is to be extracted: ";
-            std::string word;
-            ReadStringIn(con, "%s\n", word);
-            const std::string tempSession = word.substr(0, kSessionNameMax);
-            p.session.whichFormda = SessionDataFile(p, tempSession);
-            if (!fopenck(con, p.session.whichFormda, p.session.volumeName, "r")) continue;
-            con.out << Fmt("\nUse file %s:\n", p.session.whichFormda.c_str())
-                    << "   1  as it is \n"
-                    << "   2  modified \n"
-                    << "   3  return to main menu \n";
-            const int how = ReadOption(con, "1 2 3");
-            con.out << "\n\n";
-            if (how == 3) continue;
-            if (how == 1)
-                OpenFormda(p, 1);
-            else
-                PickSomeFormda(p, tempSession);
-            WriteTrack(p, false);
-            FreeGlobals1(p);
-            p.data.reset();
-            return true;
-        }
-
-        con.out << "\nEnter names of the sessions from which data is to be merged:" << "\nFirst session name: ";
-        std::string first;
-        ReadStringIn(con, "%s\n", first);
-        p.session.whichFormda = SessionDataFile(p, first.substr(0, kSessionNameMax));
-        if (!fopenck(con, p.session.whichFormda, p.session.volumeName, "r")) continue;
-        const std::string firstFile = p.session.whichFormda;
-        OpenFormda(p, 1);
-        con.out << "Second session name: ";
-        std::string second;
-        ReadStringIn(con, "%s\n", second);
-        const std::string secondFile = SessionDataFile(p, second.substr(0, kSessionNameMax));
-        if (fopenck(con, secondFile, p.session.volumeName, "r")) {
-            p.data->dataName = firstFile;
-            if (MergeFormda(p, secondFile) == 1) {
-                WriteTrack(p, false);
-                FreeGlobals1(p);
-                FreeGlobals2(p);
-                p.data.reset();
-                return true;
-            }
-        }
-        FreeGlobals2(p);
-        p.data.reset();
-    }
 }
 
 }  // namespace kolvar

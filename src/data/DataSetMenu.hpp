@@ -1,30 +1,42 @@
 #pragma once
-// The data-set dialogue of a new session (SetFormda, declared with the other
-// menu entries in shell/Actions.hpp): a subset of another session's data,
-// optionally pooled, paired into changes or smoothed along a series, or the
-// merge of two sessions' data; and the matrix helpers these use.
+// Data sets derived from other sessions' data, for the data-set dialogue of a
+// new session: a subset, optionally pooled, paired into changes or smoothed
+// along a series, or the merge of two sessions' data; and the matrix helpers
+// these use.
 
 #include <string>
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
+#include "base/Console.hpp"
+#include "base/State.hpp"
+#include "data/DataSet.hpp"
 
 namespace kolvar {
 
-struct Program;
+/// The parts of the session state the subset dialogue reads or writes.
+struct SubsetContext {
+    Console& con;
+    const Clock& clock;
+    Session& session;          ///< whichFormda: the source file, then the new one
+    const ResultFlags& flags;  ///< whether a cluster record can give the groups
+    GroupCounts& groups;       ///< nGroups after pooling
+    int& whichPart;            ///< community partition in use; 0 after pooling
+    int& SMWSize;              ///< split moving-window size setting
+};
 
-/// The subset dialogue: reads the file named by p.session.whichFormda (data
-/// of session tempSession) and writes sessionName + "Formda.txt".
-void PickSomeFormda(Program& p, const std::string& tempSession);
+/// The subset dialogue over `source`, the data of the file named by
+/// p.session.whichFormda; writes sessionName + "Formda.txt".
+void PickSomeFormda(const SubsetContext& p, DataSet& source);
 
-/// Merges the second formatted file into the data set open in p.data and
-/// writes sessionName + "Formda.txt". Returns 1 on success; 0 when the two do
-/// not fit (the mismatch is printed and nothing is written).
-int MergeFormda(Program& p, const std::string& second);
+/// Merges the second formatted file into the data set `a` and writes
+/// sessionName + "Formda.txt". Returns 1 on success; 0 when the two do not
+/// fit (the mismatch is printed and nothing is written).
+int MergeFormda(Console& con, const Clock& clock, Session& session, DataSet& a, const std::string& second);
 
 /// Pairs the ncsm communities (ncsm even) into ncsm / 2 units for change:
 /// groupRel[j] is the 1-based pair of community j, labels the pair labels.
-void SettingNewReleves(Program& p, int ncsm, int& nGroups, std::vector<int>& groupRel,
+void SettingNewReleves(Console& con, int ncsm, int& nGroups, std::vector<int>& groupRel,
                        std::vector<std::string>& labels);
 
 /// Y[g][h] = mean of X over the rows of row group g and the columns of column

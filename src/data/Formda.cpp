@@ -6,12 +6,11 @@
 #include <limits>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/Print.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Actions.hpp"
-#include "shell/Prompts.hpp"
+#include "base/SafeWrite.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 
@@ -300,14 +299,10 @@ DataSet ReadFormda(Console& con, std::istream& fp, const std::string& label) {
     return d;
 }
 
-void OpenFormda(Program& p, int /*reading: the program always reads the whole file*/) {
-    const std::string path = p.session.volumeName + p.session.whichFormda;
-    auto fp = fopenck(p.con, p.session.whichFormda, p.session.volumeName, "r");
+DataSet OpenFormdaFile(Console& con, const std::string& directory, const std::string& name) {
+    auto fp = fopenck(con, name, directory, "r");
     if (!fp) throw FatalError{FatalCode::FailToOpen};
-    p.data.reset();
-    p.data.emplace(ReadFormda(p.con, *fp, path));
-    p.hier.SMWSize = p.data->SMWSize;
-    p.session.dirtyOrig = 0;
+    return ReadFormda(con, *fp, directory + name);
 }
 
 void WriteFormdaText(std::ostream& fp, const Clock& clock, const DataSet& d, int nOTU, const std::string& title,

@@ -10,7 +10,7 @@
 
 #include "QMLib/Matrix.hpp"
 #include "data/DataSet.hpp"
-#include "shell/Console.hpp"
+#include "base/Console.hpp"
 
 namespace kolvar {
 
@@ -23,6 +23,9 @@ inline constexpr const char* versionFormda = "97Sep08";       ///< marks an E bl
 /// minimum, or announcing more items than the rest of the file can hold)
 /// prints "\nfile <label> " and throws EndOfFile. B, W and E keep -999 as read.
 DataSet ReadFormda(Console& con, std::istream& fp, const std::string& label);
+/// Opens directory + name and reads it with ReadFormda; a file that cannot be
+/// opened prints "\ncan't open <directory + name> \n" and throws FailToOpen.
+DataSet OpenFormdaFile(Console& con, const std::string& directory, const std::string& name);
 
 /// The file's text: the counts, labels, types, maps and phylogeny come from
 /// `d`; the title, the OTU count and B (nOTU x nch), W (nOTU x ncsm) from the

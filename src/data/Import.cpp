@@ -6,14 +6,13 @@
 #include <limits>
 #include <memory>
 
-#include "QMLib/Fatal.hpp"
-#include "QMLib/Fmt.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "data/Formda.hpp"
-#include "data/SafeWrite.hpp"
-#include "shell/Menus.hpp"
-#include "shell/Program.hpp"
-#include "shell/Prompts.hpp"
+#include "base/SafeWrite.hpp"
+#include "base/Heading.hpp"
+#include "base/Prompts.hpp"
 
 namespace kolvar {
 
@@ -96,8 +95,7 @@ void ReadSpeciesName(Console& con, RawFile& f, std::string& name) {
     f.fp->clear();
 }
 
-void ReadTraits(Program& p, DataSet& d, RawFile& b) {
-    Console& con = p.con;
+void ReadTraits(Console& con, DataSet& d, RawFile& b) {
     con.out << "Labels for traits: \n"
             << "   1  given by default \n"
             << Fmt("   2  read labels at the end of file %s\n", b.name.c_str());
@@ -140,8 +138,7 @@ void ReadTraits(Program& p, DataSet& d, RawFile& b) {
     }
 }
 
-void ReadPhylogeny(Program& p, DataSet& d, RawFile& f) {
-    Console& con = p.con;
+void ReadPhylogeny(Console& con, DataSet& d, RawFile& f) {
     d.hasPhylogeny = true;
     con.out << lineL << '\n'
             << "Format of phylogenetic resemblance matrix:\n"
@@ -200,8 +197,7 @@ void ReadVectorCounts(Console& con, DataSet& d) {
     }
 }
 
-void ReadComposition(Program& p, DataSet& d, RawFile& w) {
-    Console& con = p.con;
+void ReadComposition(Console& con, DataSet& d, RawFile& w) {
     con.out << lineL << '\n' << "Enter number of communities:    ";
     d.ncsm = ReadCount(con);
     con.out << "Labels for communities: \n"
@@ -249,8 +245,7 @@ void ReadComposition(Program& p, DataSet& d, RawFile& w) {
     }
 }
 
-void ReadSpecies(Program& p, DataSet& d, RawFile& s) {
-    Console& con = p.con;
+void ReadSpecies(Console& con, DataSet& d, RawFile& s) {
     d.nSpp = d.tcst;
     d.whichSpp = s.name.substr(0, static_cast<std::size_t>(kWhichSppLen));
     con.out << lineL << '\n'
@@ -276,8 +271,7 @@ void SetEnvFlags(DataSet& d) {
     }
 }
 
-void ReadEnvironment(Program& p, DataSet& d, RawFile& e) {
-    Console& con = p.con;
+void ReadEnvironment(Console& con, DataSet& d, RawFile& e) {
     con.out << lineL << '\n' << "Number of environmental variables: ";
     d.nenv = ReadCount(con);
     d.envName = e.name;
@@ -346,10 +340,9 @@ void ReadEnvironment(Program& p, DataSet& d, RawFile& e) {
 
 }  // namespace
 
-void IFFormat(Program& p) {
-    Console& con = p.con;
+void IFFormat(Console& con, const Clock& clock, const Session& session) {
     DataSet d;
-    Menu(p, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
+    Menu(con, session, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
     con.out << "For each data specified below indicate by 0/1 which are available\n\n"
             << "OTUs = Operational Taxonomic Units, refer to species, populations, individuals or other taxonomic "
                "rank\n";
@@ -373,16 +366,16 @@ void IFFormat(Program& p) {
     con.out << "Enter number of traits (characters): ";
     d.nch = ReadCount(con);
 
-    ReadTraits(p, d, bFile);
-    if (fFile.fp) ReadPhylogeny(p, d, fFile);
-    ReadComposition(p, d, wFile);
-    if (sFile.fp) ReadSpecies(p, d, sFile);
-    if (eFile.fp) ReadEnvironment(p, d, eFile);
+    ReadTraits(con, d, bFile);
+    if (fFile.fp) ReadPhylogeny(con, d, fFile);
+    ReadComposition(con, d, wFile);
+    if (sFile.fp) ReadSpecies(con, d, sFile);
+    if (eFile.fp) ReadEnvironment(con, d, eFile);
 
     CountStates(d.nch, d.tcst, d.onsta, d.csm_Float);
     d.chrange.assign(static_cast<std::size_t>(d.nch), 0.0);
     d.dataName = bFile.name;
-    WriteFormda(con, p.clock, d, d.tcst, p.session.volumeName + p.session.whichFormda, d.dataName, d.csm_Float,
+    WriteFormda(con, clock, d, d.tcst, session.volumeName + session.whichFormda, d.dataName, d.csm_Float,
                 d.cadat);
 }
 

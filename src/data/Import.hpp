@@ -8,16 +8,16 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
+#include "base/Console.hpp"
+#include "base/State.hpp"
 #include "data/DataSet.hpp"
 
 namespace kolvar {
 
-struct Program;
-struct Console;
 
-/// The import dialogue. Writes the file named by p.session.whichFormda; the
+/// The import dialogue. Writes the file named by session.whichFormda; the
 /// data set read here is released on return (the session reopens the file).
-void IFFormat(Program& p);
+void IFFormat(Console& con, const Clock& clock, const Session& session);
 
 /// Distinct values of each of the nch columns of B over its first nOTU rows,
 /// by exact equality; -999 is not a state.

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <ostream>
 
-#include "QMLib/Fmt.hpp"
+#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 #include "stattests/MatrixCorrelation.hpp"
 #include "stattests/Regression.hpp"
 

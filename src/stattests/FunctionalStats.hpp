@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
-#include "analysis/Diversity.hpp"
+#include "stattests/Diversity.hpp"
 #include "stattests/MatrixCorrelation.hpp"
 #include "stattests/PermTest.hpp"
 #include "stattests/Regression.hpp"

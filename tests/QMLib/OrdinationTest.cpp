@@ -6,9 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "QMLib/Ordination.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {

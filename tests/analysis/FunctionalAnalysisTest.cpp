@@ -12,7 +12,8 @@
 #include "QMLib/Belonging.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
+#include "support/Parts.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -251,12 +252,12 @@ struct SmallRun {
     std::ostringstream out, err;
     Console con{in, out, err};
     FixedClock clock{0};
-    Program p{con, clock};
+    test::Parts p;
     test::ScratchDir dir;
 
     SmallRun() {
         InitIFLibG(con, clock);
-        DataSet& d = p.data.emplace();
+        DataSet& d = p.data;
         d.nch = 3;
         d.ncsm = 5;
         d.tcst = 5;
@@ -292,7 +293,7 @@ struct SmallRun {
         p.session.whichPrinda = "tPrinda.txt";
     }
     std::string Run() {
-        PFTs_ScalingUp(p);
+        PFTs_ScalingUp(p.Analysis(con, clock));
         return dir.Read("tPrinda.txt");
     }
 };
@@ -325,7 +326,7 @@ TEST(FunctionalAnalysisRun, SubsetsShareOneTestDescriptionAndSeedReproduces) {
 
 TEST(FunctionalAnalysisRun, OneTypeWritesOnlyHeaderAndClosing) {
     SmallRun r;
-    r.p.data->partition_OTUs.assign(5, 1);
+    r.p.data.partition_OTUs.assign(5, 1);
     const std::string report = r.Run();
     EXPECT_NE(report.find("EXPLORATION OF COMMUNITY DATA STRUCTURES\n"), std::string::npos);
     EXPECT_NE(report.find("Number of types examined: \t1\n"), std::string::npos);
@@ -337,7 +338,7 @@ TEST(FunctionalAnalysisRun, OneTypeWritesOnlyHeaderAndClosing) {
 
 TEST(FunctionalAnalysisRun, NominalTraitAndMissingEShapeTheStatistics) {
     SmallRun q;
-    q.p.data->chtype = {3, 3, 2};
+    q.p.data.chtype = {3, 3, 2};
     const std::string withNominal = q.Run();
     EXPECT_EQ(withNominal.find("r(TE)="), std::string::npos);
     EXPECT_EQ(withNominal.find("r(TY)="), std::string::npos);
@@ -345,7 +346,7 @@ TEST(FunctionalAnalysisRun, NominalTraitAndMissingEShapeTheStatistics) {
     EXPECT_NE(withNominal.find("\nr(XY)=\t"), std::string::npos);
 
     SmallRun n;
-    n.p.data->eVarSelect.assign(5, 0);
+    n.p.data.eVarSelect.assign(5, 0);
     const std::string noE = n.Run();
     EXPECT_EQ(noE.find("r(XE)="), std::string::npos);
     EXPECT_EQ(noE.find("Convergence (TCAP)"), std::string::npos);
@@ -357,7 +358,7 @@ TEST(FunctionalAnalysisRun, UnopenableResultsFileIsFatal) {
     SmallRun r;
     r.p.session.volumeName = r.dir.path().string() + "/missing-folder/";
     try {
-        PFTs_ScalingUp(r.p);
+        PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
         ADD_FAILURE() << "no exception";
     } catch (const FatalError& e) {
         EXPECT_EQ(e.code, FatalCode::FailToOpen);
@@ -370,10 +371,10 @@ TEST(FunctionalAnalysisRun, UnopenableRandomDataFileEndsWithStatusOne) {
     // A folder where the random-data file should be: it cannot be opened.
     std::filesystem::create_directory(r.dir.path() / "tRDa.txt");
     try {
-        PFTs_ScalingUp(r.p);
+        PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
         ADD_FAILURE() << "no exception";
     } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::Stop);  // the shell maps it to status 1, silently
+        EXPECT_EQ(e.code, FatalCode::Stop);  // the program maps it to status 1, silently
     }
     EXPECT_NE(r.err.str().find("can't open"), std::string::npos);
 }

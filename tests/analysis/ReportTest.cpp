@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "analysis/Report.hpp"
+#include "support/Parts.hpp"
 #include "QMLib/Resemblance.hpp"
 
 namespace kolvar {
@@ -15,11 +16,11 @@ struct Fixture {
     std::ostringstream out, err;
     Console con{in, out, err};
     FixedClock clock{0};
-    Program p{con, clock};
+    test::Parts p;
     PermTest_FunctionalPhyl_Correl_Input rec;
 
     Fixture() {
-        DataSet& d = p.data.emplace();
+        DataSet& d = p.data;
         d.nch = 2;
         d.ncsm = 4;
         d.tcst = 3;
@@ -45,7 +46,7 @@ struct Fixture {
     }
     std::string Stats(bool hasQual, std::vector<int> env = {1, 1}) {
         std::ostringstream fp;
-        WriteStatistics(fp, p, *p.data, rec, {1, 1}, hasQual, env, {1, 1, 1});
+        WriteStatistics(fp, p.Report(clock), p.data, rec, {1, 1}, hasQual, env, {1, 1, 1});
         return fp.str();
     }
 };
@@ -103,7 +104,7 @@ TEST(Report, TestDescriptionVariants) {
     f.p.fa.niter = 99;
     f.p.fa.rseed = 4294967295u;
     std::ostringstream a;
-    WriteTestDescription(a, f.p);
+    WriteTestDescription(a, f.p.Report(f.clock));
     EXPECT_EQ(a.str().rfind("\n\nThe statistics shown below are Mantel type matrix correlations. Unsquared "
                             "dissimilarities were used.\nEach statistics is followed by",
                             0),
@@ -120,7 +121,7 @@ TEST(Report, TestDescriptionVariants) {
     f.p.fa.opt_ro = 4;
     f.p.fa.optTaxaSiteShuffle = 's';
     std::ostringstream b;
-    WriteTestDescription(b, f.p);
+    WriteTestDescription(b, f.p.Report(f.clock));
     EXPECT_EQ(b.str().find("\nThe statistics shown below are the r square and regression coefficients.\nNull model "
                            "based on site shuffle"),
               0u);
@@ -134,7 +135,7 @@ TEST(Report, TestDescriptionVariants) {
     f.p.fa.optRestrictPermutNullModel = 1;
     f.p.fa.nestingMembershipOTUs = {1, 1, 2};
     std::ostringstream c;
-    WriteTestDescription(c, f.p);
+    WriteTestDescription(c, f.p.Report(f.clock));
     EXPECT_NE(c.str().find("thus the statistic is equivalent to the RV coefficient of "), std::string::npos);
     EXPECT_NE(c.str().find("95% confidence interval of the observed value obtained in 99 bootstrap samples"),
               std::string::npos);
@@ -152,7 +153,7 @@ TEST(Report, RegressionAndAnovaTables) {
     r.obs.coeff[1][2] = 9;
     f.rec.regrResults = &r;
     std::ostringstream fp;
-    WriteRegression(fp, *f.p.data, f.rec, {0, 1}, false, {1, 1}, true);
+    WriteRegression(fp, f.p.data, f.rec, {0, 1}, false, {1, 1}, true);
     const std::string s = fp.str();
     EXPECT_EQ(s.find("\n\nREGRESSION MODELS\nFor each response variable"), 0u);
     EXPECT_EQ(s.find("Trait:\tH"), std::string::npos);
@@ -173,7 +174,7 @@ TEST(Report, RegressionAndAnovaTables) {
     Matrix<double> E(4, 1);
     E[2][0] = 2.7;
     std::ostringstream av;
-    WriteAnova(av, *f.p.data, f.rec, {1, 0}, false, E, {0, 1}, false);
+    WriteAnova(av, f.p.data, f.rec, {1, 0}, false, E, {0, 1}, false);
     const std::string a = av.str();
     EXPECT_NE(a.find("\nSelected factors and observation states in 4 communities:\nFactor:\tN\tStates:\t0\t0\t2\t0\t\n"),
               std::string::npos);
@@ -183,7 +184,7 @@ TEST(Report, RegressionAndAnovaTables) {
     EXPECT_NE(a.find("Trait:\tH\tPseudo-F=\t1.25\t"), std::string::npos);
     EXPECT_EQ(a.find("matrix P"), std::string::npos);
     std::ostringstream nom;
-    WriteAnova(nom, *f.p.data, f.rec, {1, 0}, true, E, {0, 1}, false);
+    WriteAnova(nom, f.p.data, f.rec, {1, 0}, true, E, {0, 1}, false);
     EXPECT_EQ(nom.str().find("MANOVA using matrix T"), std::string::npos);
     EXPECT_NE(nom.str().find("MANOVA using matrix X"), std::string::npos);
 }
@@ -192,7 +193,7 @@ TEST(Report, DiversityEquivalentNumbers) {
     Fixture f;
     std::ostringstream fp;
     // Community 1 holds one OTU: D = Rf = 0 and equivalent numbers 1.
-    WriteDiversity(fp, f.p, 1, {2, 1}, {0.5, 0.0}, {0.25, 0.0}, nullptr);
+    WriteDiversity(fp, f.p.Report(f.clock), 1, {2, 1}, {0.5, 0.0}, {0.25, 0.0}, nullptr);
     const std::string s = fp.str();
     EXPECT_NE(s.find("\nMinimum richness:\t1\tMaximum richness:\t2\n"), std::string::npos);
     EXPECT_NE(s.find("\nFunctional redundancy in each community (FR = D-Rf):\n0.25\t0\t\n"), std::string::npos);
@@ -204,7 +205,7 @@ TEST(Report, DiversityEquivalentNumbers) {
 
 TEST(Report, OrdinationAxesLimitedByMaxComponents) {
     Fixture f;
-    DataSet& d = *f.p.data;
+    DataSet& d = f.p.data;
     Matrix<double> Y(4, 3), X(4, 2), T(4, 2), E(4, 2);
     const double y[4][3] = {{1, 0, 0}, {0.5, 0.5, 0}, {0, 0.7, 0.3}, {0.1, 0.2, 0.9}};
     for (int i = 0; i < 4; ++i) {
@@ -230,7 +231,7 @@ TEST(Report, OrdinationAxesLimitedByMaxComponents) {
     f.p.hier.rese_opt = 6;
     f.p.opt.maxComponents = 1;
     std::ostringstream fp;
-    WriteOrdinations(fp, f.p, d, o);
+    WriteOrdinations(fp, f.p.Report(f.clock), d, o);
     const std::string s = fp.str();
     EXPECT_NE(s.find("\nPCOA scores of Beals-transformed communities on the first 1 ordination components:\n"),
               std::string::npos);

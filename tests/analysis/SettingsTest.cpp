@@ -4,8 +4,9 @@
 #include <string>
 #include <tuple>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "analysis/Settings.hpp"
+#include "support/Parts.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -41,7 +42,7 @@ struct Dialogue {
     std::ostringstream out, err;
     Console con{in, out, err};
     FixedClock clock{1000};
-    Program p{con, clock};
+    test::Parts p;
     test::ScratchDir dir;
 
     Dialogue(char optmain, DataSet d) {
@@ -53,13 +54,13 @@ struct Dialogue {
     void Run(const std::string& answers) {
         in.str(answers);
         in.clear();
-        SettingsHierarchy(p);
+        SettingsHierarchy(p.Analysis(con, clock));
     }
     bool InputUsedUp() {
         in >> std::ws;
         return in.peek() == std::char_traits<char>::eof();
     }
-    DataSet& d() { return *p.data; }
+    DataSet& d() { return p.data; }
 };
 
 int Count(const std::string& text, const std::string& what) {

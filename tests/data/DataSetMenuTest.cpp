@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "data/DataSetMenu.hpp"
-#include "shell/Program.hpp"
 
 namespace kolvar {
 namespace {
@@ -73,12 +72,10 @@ TEST(DataSetMenu, SettingNewRelevesPairsByEitherOrder) {
     std::istringstream in("2\nplot1 ab\ny\n1\n1\n2\n");
     std::ostringstream out, err;
     Console con{in, out, err};
-    FixedClock clock;
-    Program p(con, clock);
     int nGroups = 0;
     std::vector<int> rel;
     std::vector<std::string> labels;
-    SettingNewReleves(p, 4, nGroups, rel, labels);
+    SettingNewReleves(con, 4, nGroups, rel, labels);
     EXPECT_EQ(nGroups, 2);
     EXPECT_EQ(labels, std::vector<std::string>({"plot", "1"}));  // at most four characters per label
     EXPECT_EQ(rel, std::vector<int>({1, 2, 1, 2}));
@@ -86,7 +83,7 @@ TEST(DataSetMenu, SettingNewRelevesPairsByEitherOrder) {
     // The rest of the line ("ab") is not a y/n answer: the bell pair, then y.
     EXPECT_NE(err.str().find("Incorrect input = a"), std::string::npos);
 
-    SettingNewReleves(p, 4, nGroups, rel, labels);
+    SettingNewReleves(con, 4, nGroups, rel, labels);
     EXPECT_EQ(labels, std::vector<std::string>({"1", "2"}));
     EXPECT_EQ(rel, std::vector<int>({1, 1, 2, 2}));
 }

@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
-#include "shell/Actions.hpp"
+#include "base/Fatal.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -349,30 +348,22 @@ TEST(Formda, ImpossibleCountsAndItemsAreRefused) {
     ExpectEndOfFile(kOldHead + "01x2 5 6\n", "code not a number");
 }
 
-TEST(Formda, OpenAndWriteThroughTheSession) {
+TEST(Formda, OpenByDirectoryAndName) {
     test::ScratchDir dir;
     Streams s;
     const FixedClock clock;
-    Program p{s.con, clock};
-    p.session.volumeName = dir.path().string() + "/";
-    p.session.whichFormda = "sFormda.txt";
-    p.session.dirtyOrig = 1;
+    const std::string folder = dir.path().string() + "/";
     const DataSet d = SmallDataSet();
-    WriteFormda(s.con, clock, d, 3, p.session.volumeName + "sFormda.txt", "title", d.csm_Float, d.cadat);
-    OpenFormda(p, 1);
-    ASSERT_TRUE(p.data.has_value());
-    EXPECT_EQ(p.data->chLabel, d.chLabel);
-    EXPECT_EQ(p.hier.SMWSize, 2);
-    EXPECT_EQ(p.session.dirtyOrig, 0);
-
-    p.session.whichFormda = "missingFormda.txt";
+    WriteFormda(s.con, clock, d, 3, folder + "sFormda.txt", "title", d.csm_Float, d.cadat);
+    const DataSet back = OpenFormdaFile(s.con, folder, "sFormda.txt");
+    EXPECT_EQ(back.chLabel, d.chLabel);
+    EXPECT_EQ(back.SMWSize, 2);
     try {
-        OpenFormda(p, 1);
+        OpenFormdaFile(s.con, folder, "missingFormda.txt");
         ADD_FAILURE() << "a missing file opened";
     } catch (const FatalError& e) {
         EXPECT_EQ(e.code, FatalCode::FailToOpen);
-        EXPECT_NE(s.err.str().find("\ncan't open " + p.session.volumeName + "missingFormda.txt \n"),
-                  std::string::npos);
+        EXPECT_NE(s.err.str().find("\ncan't open " + folder + "missingFormda.txt \n"), std::string::npos);
     }
 }
 

@@ -15,9 +15,9 @@
 #include <sstream>
 #include <string>
 
-#include "shell/Console.hpp"
-#include "shell/Preferences.hpp"
-#include "shell/State.hpp"
+#include "base/Console.hpp"
+#include "program/Preferences.hpp"
+#include "base/State.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -29,6 +29,8 @@ struct GoldenCase {
     bool groupsAsE;        ///< nominal ecological factors (analysis of variance)
     const char* analysis;  ///< answers of the settings dialogue after "H"
 };
+
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 
 // Nesting groups of the 82 OTUs for the restricted null model.
 std::string NestingGroups() {

@@ -11,11 +11,11 @@
 #include <regex>
 #include <sstream>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "stattests/PermTest.hpp"
-#include "stattests/Random.hpp"
+#include "QMLib/Random.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "QMLib/Fatal.hpp"
+#include "base/Fatal.hpp"
 #include "stattests/Regression.hpp"
 #include "support/TestData.hpp"
 

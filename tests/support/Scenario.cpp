@@ -13,8 +13,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "shell/Console.hpp"
-#include "shell/Menus.hpp"
+#include "base/Console.hpp"
+#include "program/Menus.hpp"
 
 namespace kolvar::test {
 

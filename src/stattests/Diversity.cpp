@@ -1,0 +1,165 @@
+#include "stattests/Diversity.hpp"
+
+#include <cfloat>
+#include <cmath>
+
+#include "QMLib/Transform.hpp"
+#include "QMLib/qmlibDim.hpp"
+
+namespace kolvar {
+
+namespace {
+
+inline double Delta(double r, bool isDissim, bool sqrtOpt) {
+    const double d = isDissim ? r : 1.0 - r;
+    return sqrtOpt ? std::sqrt(d) : d;
+}
+
+inline int PairFactor(const int* w, int i, int j, bool restrictWithin) {
+    if (!w) return 1;
+    if (restrictWithin) return w[i] * w[j];
+    return (w[i] == 1 || w[j] == 1) ? 1 : 0;
+}
+
+void MirrorUpper(int n, Matrix<double>& m) {
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) m[j][i] = m[i][j];
+}
+
+double RaoOrderedPairs(int n, const double* p, Matrix<double>* rese, bool isDissim, bool sqrtOpt,
+                       const int* weights, bool restrictWithin, bool weighted) {
+    double t = 0.0;
+    for (int i = 0; i < n; ++i)
+        if (p[i] != kMissing) t += p[i];
+    if (!(t > 0)) return 0.0;
+    double sum = 0.0;
+    if (!rese) {
+        for (int i = 0; i < n; ++i) {
+            if (p[i] == kMissing) continue;
+            for (int j = 0; j < n; ++j)
+                if (j != i && p[j] != kMissing) sum += (p[i] / t) * (p[j] / t);
+        }
+        return sum;
+    }
+    Matrix<double>& r = *rese;
+    MirrorUpper(n, r);
+    for (int i = 0; i < n; ++i) {
+        if (p[i] == kMissing) continue;
+        for (int j = 0; j < n; ++j) {
+            if (p[j] == kMissing || r[i][j] == kMissing) continue;
+            const double d = Delta(r[i][j], isDissim, sqrtOpt);
+            if (weighted)
+                sum += PairFactor(weights, i, j, restrictWithin) * d * (p[i] / t) * (p[j] / t);
+            else
+                sum += d * (p[i] / t) * (p[j] / t);
+        }
+    }
+    return sum;
+}
+
+}  // namespace
+
+void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
+                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative,
+                            RaoWork& work) {
+    if (work.delta.rows() != static_cast<std::size_t>(n)) work.delta.assign(n, n);
+    // The dissimilarity of every pair, with its factor, once per call rather
+    // than once per community.
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            const double r = rese[i][j];
+            work.delta[i][j] =
+                r == kMissing ? kMissing : PairFactor(weights, i, j, restrictWithin) * Delta(r, isDissim, sqrtOpt);
+        }
+    work.abundance.resize(static_cast<std::size_t>(n));
+    work.present.resize(static_cast<std::size_t>(n));
+    double* p = work.abundance.data();
+    for (int c = 0; c < m; ++c) {
+        double total = 0.0;
+        for (int i = 0; i < n; ++i) {
+            p[i] = W[c][i];
+            if (p[i] != kMissing) total += p[i];
+        }
+        if (relative && total > 0)
+            for (int i = 0; i < n; ++i)
+                if (p[i] != kMissing) p[i] /= total;
+        // Absent OTUs add exact zeros to every sum: only the pairs of OTUs
+        // present with a non-zero abundance are visited, in the same order.
+        int nz = 0;
+        for (int i = 0; i < n; ++i)
+            if (p[i] != kMissing && p[i] != 0.0) work.present[static_cast<std::size_t>(nz++)] = i;
+        const int* idx = work.present.data();
+        double sum = 0.0, A = 0.0, B = 0.0;
+        for (int a = 0; a < nz; ++a) {
+            const int i = idx[a];
+            const double pi = p[i];
+            const double* d = work.delta.row(i);
+            for (int b = a + 1; b < nz; ++b) {
+                const int j = idx[b];
+                const double pp = pi * p[j];
+                B += pp;
+                if (d[j] == kMissing) continue;
+                sum += d[j] * pi * p[j];
+                A += pp;
+            }
+        }
+        if (A > 0 && B > 0) sum /= A / B;
+        out[c] = 2.0 * sum;
+    }
+}
+
+void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
+                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative) {
+    RaoWork work;
+    RaoIndex_Weight_Matrix(m, n, W, rese, out, isDissim, sqrtOpt, weights, restrictWithin, relative, work);
+}
+
+double RaoIndex_Simpson(int n, const double* p, Matrix<double>* rese, bool isDissim, bool sqrtOpt) {
+    return RaoOrderedPairs(n, p, rese, isDissim, sqrtOpt, nullptr, false, false);
+}
+
+double RaoIndex_Weight(int n, const double* p, Matrix<double>& rese, bool isDissim, bool sqrtOpt,
+                       const int* weights, bool restrictWithin) {
+    return RaoOrderedPairs(n, p, &rese, isDissim, sqrtOpt, weights, restrictWithin, true);
+}
+
+int DiversityPartition(int m, int n, const Matrix<double>& W, Matrix<double>& S, double& alpha, double& beta,
+                       double& gamma, double& alphaEq, double& betaEq, double& gammaEq, double& relTurnover) {
+    Matrix<double> rel(static_cast<std::size_t>(m > 0 ? m : 0), static_cast<std::size_t>(n > 0 ? n : 0));
+    UnitSumRowsAdjMV(m, n, W, rel);
+    std::vector<double> pooled(static_cast<std::size_t>(n > 0 ? n : 0), 0.0);
+    double sumAlpha = 0.0;
+    for (int c = 0; c < m; ++c) {
+        sumAlpha += RaoIndex_Simpson(n, rel.row(c), &S, false, false);
+        for (int i = 0; i < n; ++i)
+            if (rel[c][i] != kMissing) pooled[i] += rel[c][i];
+    }
+    for (int i = 0; i < n; ++i) pooled[i] /= m;
+    alpha = m > 0 ? sumAlpha / m : 0.0;
+    gamma = RaoIndex_Simpson(n, pooled.data(), &S, false, false);
+    beta = gamma - alpha;
+    alphaEq = 1.0 / (1.0 - alpha);
+    gammaEq = 1.0 / (1.0 - gamma);
+    betaEq = gammaEq / alphaEq;
+    relTurnover = (gammaEq - alphaEq) / gammaEq;
+    return 1;
+}
+
+bool NNCRD(int n, const Matrix<double>& D, const Matrix<double>& R2, double* out) {
+    for (int i = 0; i < n; ++i) {
+        double nearest = DBL_MAX;
+        for (int j = 0; j < n; ++j)
+            if (j != i && D[i][j] != kMissing && D[i][j] < nearest) nearest = D[i][j];
+        double sum = 0.0;
+        int ties = 0;
+        for (int j = 0; j < n; ++j)
+            if (j != i && D[i][j] == nearest && R2[i][j] != kMissing) {
+                sum += R2[i][j];
+                ++ties;
+            }
+        out[i] = ties > 0 ? sum / ties : 0.0;
+    }
+    return true;
+}
+
+}  // namespace kolvar
