@@ -712,9 +712,10 @@ double PhysicalMemoryBytes() {
     return static_cast<double>(pages) * static_cast<double>(size);
 }
 
-/// Draws of one block of iterations are this many per thread: enough to keep
-/// the threads busy, few enough that the lists stay small.
-constexpr int kIterationsPerThread = 8;
+/// Draws of one block of iterations are this many per thread: the threads meet
+/// once per block, so on a busy machine few meetings matter more than the
+/// memory of the lists (a block of 10,000-OTU lists is a few megabytes).
+constexpr int kIterationsPerThread = 64;
 
 }  // namespace
 
