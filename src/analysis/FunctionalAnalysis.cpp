@@ -410,7 +410,10 @@ void PFTs_ScalingUp(const AnalysisState& p) {
 
     if (tcst >= 2 && nTypes >= 2) {
         Matrix<double> S = Sized(tcst, tcst);
-        Matrix<double> U = Sized(tcst, nTypes), Ucrisp;
+        // The fuzzy belonging is read by the test (fuzzy types) and printed in
+        // the detailed report; otherwise it is neither formed nor stored.
+        const bool fuzzyNeeded = hier.fuzzy == 3 || fa.printDetail;
+        Matrix<double> U = fuzzyNeeded ? Sized(tcst, nTypes) : Matrix<double>(), Ucrisp;
         Matrix<double> Xcrisp = Sized(ncsm, nTypes), X = Sized(ncsm, nTypes), T = Sized(ncsm, nch);
         Matrix<double> Tall = Sized(ncsm, nch), nncrd = Sized(2, ncsm), avgTraits;
         std::vector<double> Rf(static_cast<std::size_t>(ncsm), 0.0);
@@ -440,8 +443,10 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 Ucrisp = Sized(tcst, nTypes);
                 CrispBelonging(tcst, nTypes, d.partition_OTUs.data(), Ucrisp);
                 // S is symmetric already, so the mirroring inside leaves it as it is.
-                FuzzyBelonging(tcst, nTypes, S, d.partition_OTUs.data(), U, false, belongWork);
-                if (ex.exclusion) ApplyOTUWeightsToColumns(tcst, nTypes, U, d.weight_OTUs);
+                if (fuzzyNeeded) {
+                    FuzzyBelonging(tcst, nTypes, S, d.partition_OTUs.data(), U, false, belongWork);
+                    if (ex.exclusion) ApplyOTUWeightsToColumns(tcst, nTypes, U, d.weight_OTUs);
+                }
                 MatrixProdSelectMV_Adjust_Weight(ncsm, tcst, tcst, nTypes, w.Wfw, Ucrisp, Xcrisp, nullptr,
                                                  d.weight_OTUs.data(), fa.restrictRaoWithinOpt);
                 // The crisp belonging is needed again only when the test uses it.
