@@ -64,16 +64,23 @@ run() {  # niter
         { echo "kolvar failed (niter $1), see $dir" >&2; KEEP=1; exit 1; }
     t1=$(now)
     test -s "$dir/benchPrinda.txt" || { echo "no report written (niter $1)" >&2; exit 1; }
-    echo "$(echo "$t1 - $t0" | bc -l) $(awk -F': ' '/Maximum resident/ {print $2}' "$dir/time.txt")"
+    local cpu
+    cpu=$(awk -F': ' '/User time/ {u = $2} /System time/ {s = $2} END {print u + s}' "$dir/time.txt")
+    echo "$(echo "$t1 - $t0" | bc -l) $(awk -F': ' '/Maximum resident/ {print $2}' "$dir/time.txt") $cpu"
 }
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); threads: ${threads} (0 = all)"
 echo "data: $ncsm communities x $tcst OTUs, 8 traits, 4 variables; $niter permutations"
 make_data "$work/data" "$ncsm" "$tcst"
-read -r total peak < <(run "$niter")
-printf "total wall time: %.2f s\npeak resident memory: %.0f MB\n" "$total" "$(echo "$peak / 1024" | bc -l)"
+read -r total peak cpu < <(run "$niter")
+printf "total wall time: %.2f s (processor time %.2f s)\npeak resident memory: %.0f MB\n" "$total" "$cpu" \
+    "$(echo "$peak / 1024" | bc -l)"
 if [ "$base" -gt 0 ] && [ "$niter" -gt "$base" ]; then
-    read -r tb pb < <(run "$base")
+    read -r tb pb cb < <(run "$base")
     printf "time per permutation: %.4f s ((t(%d) - t(%d)) / %d; set-up and report %.2f s)\n" \
         "$(echo "($total - $tb) / ($niter - $base)" | bc -l)" "$niter" "$base" "$((niter - base))" "$tb"
+    # On a shared machine the wall times depend on the other work; the
+    # processor time does not (much): all threads together, per permutation.
+    printf "processor time per permutation: %.4f s (set-up and report %.2f s)\n" \
+        "$(echo "($cpu - $cb) / ($niter - $base)" | bc -l)" "$cb"
 fi
