@@ -9,7 +9,8 @@
 #   bench/scale.sh 500 5000 99          # target: peak memory under 2 GB
 # Environment: THREADS (written to the preferences; 0 = all processors),
 # BASE (iterations of the reference run subtracted to get the time per
-# permutation; default 3, 0 skips it), KEEP=1 keeps the work folder.
+# permutation; default 3, 0 skips it), FUZZY (1 fuzzy types, the default; 0
+# crisp types), KEEP=1 keeps the work folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 ncsm=${1:?communities}
@@ -18,6 +19,7 @@ niter=${3:?permutations}
 kolvar=${4:-$root/build-rel/kolvar}
 threads=${THREADS:-0}
 base=${BASE:-3}
+fuzzy=${FUZZY:-1}
 [ -x "$kolvar" ] || { echo "no kolvar binary at $kolvar (build it first)" >&2; exit 1; }
 work=$(mktemp -d)
 [ "${KEEP:-0}" = 1 ] && echo "work folder: $work" || trap 'rm -rf "$work"' EXIT
@@ -41,7 +43,7 @@ make_answers() {  # ncsm tcst niter
     printf 'N\nbench\n1\nB.txt\n0\nW.txt\n0\n1\nE.txt\n%d\n8\n2\n2\nk\n3 3 3 3 3 3 3 3\ny\n0\n%d\n2\n1\n4\n2\n2\nn\n' "$tcst" "$ncsm"
     printf 'V\nH\n0\nk\n'
     seq 1 "$tcst" | tr '\n' ' '
-    printf '\n1\n1\n6\nm\n1\n1\nn\n1\ny\n%d\nt\n0\nn\n2\n12345\nn\n\nC\nC\nX\n' "$niter"
+    printf '\n%d\n1\n6\nm\n1\n1\nn\n1\ny\n%d\nt\n0\nn\n2\n12345\nn\n\nC\nC\nX\n' "$fuzzy" "$niter"
 }
 # Default preferences with the thread count in the last field.
 make_prefs() {
