@@ -42,6 +42,7 @@ struct Workspace {
     Matrix<double> Trnd, Xrnd, Prnd, DTrnd, DXrnd, DPrnd, DTrait;
     Matrix<double> Rrnd, RPhylRnd, Vraw, Vrnd, nncrdRnd, DRrnd, DVrnd, DRaoPhylRnd;
     std::vector<double> raoOut;
+    std::vector<double> pairs;  ///< packed upper triangle of the permuted Rao dissimilarities (taxa shuffle)
     FunctionalStatsWork lib;
     // Type 4.
     Matrix<double> regrCoeff, regrFitted;
@@ -126,12 +127,29 @@ int RaoPairFactor(const int* w, int i, int j, bool restrictWithin) {
 }
 
 /// Rao entropy of every community of W with the resemblance permuted by the
-/// list (pair i, j reads delta of OTUs list[i] - 1 and list[j] - 1): the
-/// terms, their order and their arithmetic are those of RaoIndex_Weight_Matrix
-/// on the permuted matrix, which is never formed.
+/// list (pair i, j reads OTUs list[i] - 1 and list[j] - 1): the pair values,
+/// the terms, their order and their arithmetic are those of
+/// RaoIndex_Weight_Matrix on the permuted matrix. The pair values of the
+/// permuted matrix are gathered once into the packed upper triangle `pairs`
+/// (n (n - 1) / 2 values, the thread's own), from the square roots computed
+/// once per test, so the sums over the communities read memory in order.
 void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, const Matrix<double>& delta,
                  const int* list, double* out, const int* weights, bool restrictWithin, bool relative,
-                 RaoWork& work) {
+                 std::vector<double>& pairs, RaoWork& work) {
+    // Row i of the triangle holds j = i + 1 .. n - 1; rowStart(i)[j - i - 1] is pair (i, j).
+    auto rowStart = [&pairs, n](int i) {
+        return pairs.data() + static_cast<std::size_t>(i) * (2 * static_cast<std::size_t>(n) - i - 1) / 2;
+    };
+    for (int i = 0; i < n; ++i) {
+        const auto li = static_cast<std::size_t>(list[i] - 1);
+        const double* r = rese.row(li);
+        const double* d = delta.row(li);
+        double* to = rowStart(i);
+        for (int j = i + 1; j < n; ++j) {
+            const int lj = list[j] - 1;
+            to[j - i - 1] = r[lj] == kMissing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
+        }
+    }
     work.abundance.resize(static_cast<std::size_t>(n));
     work.present.resize(static_cast<std::size_t>(n));
     double* p = work.abundance.data();
@@ -152,15 +170,12 @@ void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& re
         for (int a = 0; a < nz; ++a) {
             const int i = idx[a];
             const double pi = p[i];
-            const double* d = delta.row(static_cast<std::size_t>(list[i] - 1));
-            const double* r = rese.row(static_cast<std::size_t>(list[i] - 1));
+            const double* d = rowStart(i);
             for (int b = a + 1; b < nz; ++b) {
                 const int j = idx[b];
                 const double pp = pi * p[j];
                 B += pp;
-                const int lj = list[j] - 1;
-                if (r[lj] == kMissing) continue;
-                const double dij = RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
+                const double dij = d[j - i - 1];
                 if (dij == kMissing) continue;
                 sum += dij * pi * p[j];
                 A += pp;
@@ -287,11 +302,11 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
         // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
         // through the list.
         RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                    st.raoByAbund, w.lib.rao);
+                    st.raoByAbund, w.pairs, w.lib.rao);
         for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
         if (phyl) {
             RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                        st.raoByAbund, w.lib.rao);
+                        st.raoByAbund, w.pairs, w.lib.rao);
             for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
         }
         NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
@@ -637,6 +652,8 @@ void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w)
     w.DVrnd = dim2D<double>(n, n);
     w.DRaoPhylRnd = dim2D<double>(n, n);
     w.raoOut.assign(static_cast<std::size_t>(n), 0.0);
+    if (taxa && nOTUs > 1)
+        w.pairs.assign(static_cast<std::size_t>(nOTUs) * static_cast<std::size_t>(nOTUs - 1) / 2, 0.0);
     const int nResp = in.nch + 1 + (in.includePhylogeny ? 1 : 0);
     if (in.opt_ro == 4) {
         w.regrCoeff = dim2D<double>(in.nEnv, nResp);
