@@ -154,6 +154,7 @@ void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, const i
                  bool unitFactors, Factor factor, RowSums& acc) {
     acc.Reset(p);
     bool anyPresent = false;
+    double usedAll = 0.0;
     for (int k = 0; k < m; ++k) {
         const double ak = a[k];
         if (ak == kMissing) continue;
@@ -168,10 +169,10 @@ void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, const i
         double* sum = acc.sum.data();
         double* used = acc.used.data();
         if (!bHasMissing && unitFactors) {
-            for (int j = 0; j < p; ++j) {
-                sum[j] += ak * bk[j];  // (1 * ak) * b is ak * b exactly
-                used[j] += ak;
-            }
+            // Every column adds the same abundances in the same order: one sum
+            // serves them all (spread out below).
+            for (int j = 0; j < p; ++j) sum[j] += ak * bk[j];  // (1 * ak) * b is ak * b exactly
+            usedAll += ak;
             continue;
         }
         for (int j = 0; j < p; ++j) {
@@ -182,6 +183,7 @@ void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, const i
             acc.term[j] = 1;
         }
     }
+    if (!bHasMissing && unitFactors) std::fill(acc.used.begin(), acc.used.end(), usedAll);
     if (!bHasMissing && anyPresent) std::fill(acc.term.begin(), acc.term.end(), 1);
 }
 
