@@ -4,13 +4,14 @@
 # phylogeny, detailed report), 5 runs, median; then the time per permutation
 # on made-up data with 2x and 4x the example's communities and OTUs.
 #
-# Usage: bench/functional_run.sh [build-folder]   (default build-drv-rel, Release)
+# Usage: bench/functional_run.sh [build-folder]   (default build-rel, Release)
+# bench/scale.sh times one made-up data set of any size, with its peak memory.
 # Environment: RUNS (default 5). OMP_WAIT_POLICY is passed through: on a
 # machine whose cores are busy with other work, "passive" stops the idle
 # OpenMP workers from spinning against the working thread.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-drv-rel}
+build=${1:-$root/build-rel}
 runs=${RUNS:-5}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target kolvar >/dev/null 2>&1

@@ -148,16 +148,18 @@ struct RowSums {
 // column-by-column loop in the same order and gets the same bits; the loop
 // over a row of B is contiguous and zero abundances (which add exact zeros)
 // are skipped. factor(k, j) is the integer weight of term (k, j).
+// Row k of the second factor is B.row(order ? order[k] - 1 : k).
 template <class Factor>
-void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, bool bHasMissing, bool unitFactors,
-                 Factor factor, RowSums& acc) {
+void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, const int* order, bool bHasMissing,
+                 bool unitFactors, Factor factor, RowSums& acc) {
     acc.Reset(p);
     bool anyPresent = false;
+    double usedAll = 0.0;
     for (int k = 0; k < m; ++k) {
         const double ak = a[k];
         if (ak == kMissing) continue;
         anyPresent = true;
-        const double* bk = B.row(k);
+        const double* bk = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
         if (ak == 0.0) {
             if (bHasMissing)
                 for (int j = 0; j < p; ++j)
@@ -167,10 +169,10 @@ void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, bool bH
         double* sum = acc.sum.data();
         double* used = acc.used.data();
         if (!bHasMissing && unitFactors) {
-            for (int j = 0; j < p; ++j) {
-                sum[j] += ak * bk[j];  // (1 * ak) * b is ak * b exactly
-                used[j] += ak;
-            }
+            // Every column adds the same abundances in the same order: one sum
+            // serves them all (spread out below).
+            for (int j = 0; j < p; ++j) sum[j] += ak * bk[j];  // (1 * ak) * b is ak * b exactly
+            usedAll += ak;
             continue;
         }
         for (int j = 0; j < p; ++j) {
@@ -181,6 +183,7 @@ void WeightedRow(int m, int p, const double* a, const Matrix<double>& B, bool bH
             acc.term[j] = 1;
         }
     }
+    if (!bHasMissing && unitFactors) std::fill(acc.used.begin(), acc.used.end(), usedAll);
     if (!bHasMissing && anyPresent) std::fill(acc.term.begin(), acc.term.end(), 1);
 }
 
@@ -198,11 +201,10 @@ double RowTotal(int m, const double* a) {
 
 }  // namespace
 
-int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<double>& A,
-                                     const Matrix<double>& B, Matrix<double>& Res, const int* select,
-                                     const int* w) {
-    if (m != m2) return 1;
-    const bool bHasMissing = AnyMissing(m, p, B);
+namespace {
+
+void PlainProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
+                  bool bHasMissing, Matrix<double>& Res, const int* select, const int* w) {
     const bool unit = AllOnes(m, w);
     // Each iteration writes only its own row, so every thread count gives the same bits.
 #pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
@@ -210,7 +212,7 @@ int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<d
         thread_local RowSums acc;
         const double* a = A.row(i);
         const double total = RowTotal(m, a);
-        WeightedRow(m, p, a, B, bHasMissing, unit, [w](int k, int) { return w ? w[k] : 1; }, acc);
+        WeightedRow(m, p, a, B, order, bHasMissing, unit, [w](int k, int) { return w ? w[k] : 1; }, acc);
         double* res = Res.row(i);
         for (int j = 0; j < p; ++j) {
             if (select && select[j] != 1)
@@ -223,14 +225,10 @@ int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<d
                 res[j] = acc.sum[j];
         }
     }
-    return 0;
 }
 
-int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<double>& A,
-                                     const Matrix<double>& B, Matrix<double>& Res, const int* select,
-                                     const int* w, bool restrictWithin) {
-    if (m != m2) return 1;
-    const bool bHasMissing = AnyMissing(m, p, B);
+void PairProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
+                 bool bHasMissing, Matrix<double>& Res, const int* select, const int* w, bool restrictWithin) {
     // With every weight 1 each factor is 1 under either rule.
     const bool unit = AllOnes(m, w);
     auto factor = [w, restrictWithin](int k, int j) {
@@ -243,7 +241,7 @@ int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<d
         thread_local RowSums acc;
         const double* a = A.row(i);
         const double total = RowTotal(m, a);
-        WeightedRow(m, p, a, B, bHasMissing, unit, factor, acc);
+        WeightedRow(m, p, a, B, order, bHasMissing, unit, factor, acc);
         double* res = Res.row(i);
         for (int j = 0; j < p; ++j) {
             if (select && select[j] != 1)
@@ -256,8 +254,39 @@ int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<d
                 res[j] = acc.sum[j];
         }
     }
+}
+
+}  // namespace
+
+int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<double>& A,
+                                     const Matrix<double>& B, Matrix<double>& Res, const int* select,
+                                     const int* w) {
+    if (m != m2) return 1;
+    PlainProduct(n, m, p, A, B, nullptr, AnyMissing(m, p, B), Res, select, w);
     return 0;
 }
+
+int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<double>& A,
+                                     const Matrix<double>& B, Matrix<double>& Res, const int* select,
+                                     const int* w, bool restrictWithin) {
+    if (m != m2) return 1;
+    PairProduct(n, m, p, A, B, nullptr, AnyMissing(m, p, B), Res, select, w, restrictWithin);
+    return 0;
+}
+
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w) {
+    PlainProduct(n, m, p, A, B, rows, bHasMissing, Res, select, w);
+}
+
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, bool restrictWithin) {
+    PairProduct(n, m, p, A, B, rows, bHasMissing, Res, select, w, restrictWithin);
+}
+
+bool HasMissingValue(int rows, int cols, const Matrix<double>& m) { return AnyMissing(rows, cols, m); }
 
 int MatrixSum(int n, int p, int nB, int pB, const Matrix<double>& A, const Matrix<double>& B,
               Matrix<double>& Res, double sign) {

@@ -36,6 +36,20 @@ int MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const Matrix<d
                                      const Matrix<double>& B, Matrix<double>& Res, const int* select,
                                      const int* w, bool restrictWithin);
 
+/// The two products above with the rows of B taken in the order `rows`
+/// (1-based, m entries; repeats allowed): term k uses row rows[k] - 1, as if B
+/// had been copied row by row into that order first, with the same bits and
+/// without the copy. bHasMissing: whether B holds a missing value anywhere
+/// (HasMissingValue), which the caller computes once for many products.
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w);
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, bool restrictWithin);
+/// True when some element of the first rows x cols block of m is -999.0.
+bool HasMissingValue(int rows, int cols, const Matrix<double>& m);
+
 /// Res = A + sign B (equal sizes required).
 int MatrixSum(int n, int p, int nB, int pB, const Matrix<double>& A, const Matrix<double>& B,
               Matrix<double>& Res, double sign);

@@ -297,6 +297,35 @@ void RunPhylogeny(const AnalysisState& p, const WCopies& w, OTUExclusion ex, Rao
     NominalReseNonHier(ncsm, nTaxa, ph.P, ph.DP, p.hier.rese_opt);
 }
 
+/// S of one trait subset (upper triangle and diagonal) straight from the traits,
+/// one trait at a time. The sums take the traits in ascending order exactly as
+/// gower_similarityAverage does over the stored partial similarities, so S has
+/// the same bits, without the tcst x tcst x nch array of partial similarities.
+void GowerAverageByTrait(const DataSet& d, int tcst, int nch, const int* select, bool countDoubleAbsence,
+                         Matrix<double>& S) {
+    Array3D<double> one = dim3D<double>(tcst, tcst, 1);
+    Matrix<double> column = Sized(tcst, 1);
+    Matrix<int> count = dim2D<int>(tcst, tcst);
+    S.clear();
+    for (int t = 0; t < nch; ++t) {
+        if (select[t] != 1) continue;
+        for (int i = 0; i < tcst; ++i) column[i][0] = d.csm_Float[i][t];
+        gower_similarityPartial(1, column, tcst, one, d.chtype.data() + t, d.chrange.data() + t, d.weight.data() + t,
+                                countDoubleAbsence);
+        for (int i = 0; i < tcst; ++i) {
+            const Matrix<double>& oi = one[static_cast<std::size_t>(i)];
+            for (int j = i; j < tcst; ++j) {
+                const double v = oi[static_cast<std::size_t>(j)][0];
+                if (v == kMissing) continue;
+                S[i][j] += v;
+                ++count[i][j];
+            }
+        }
+    }
+    for (int i = 0; i < tcst; ++i)
+        for (int j = i; j < tcst; ++j) S[i][j] = count[i][j] > 0 ? S[i][j] / count[i][j] : kMissing;
+}
+
 }  // namespace
 
 void PFTs_ScalingUp(const AnalysisState& p) {
@@ -357,6 +386,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
         for (int i = 0; i < tcst; ++i) identity[i][i] = 1.0;
         RaoIndex_Weight_Matrix(ncsm, tcst, w.W, identity, D.data(), false, false, d.weight_OTUs.data(),
                                fa.restrictRaoWithinOpt, false, raoWork);
+        raoWork = RaoWork{};
     }
     WriteDetailWY(fp, rs, d, ex, w.W, Y);
 
@@ -366,13 +396,20 @@ void PFTs_ScalingUp(const AnalysisState& p) {
         RunPhylogeny(p, w, ex, raoWork, ph);
         PhylogenyReport rep{&ph.Sf, &ph.scores, ph.nAxes, &ph.Q, &ph.P};
         WriteDetailPhylogeny(fp, rs, d, rep);
+        ph.scores = Matrix<double>();  // the test reads the axes taken from it
+        raoWork = RaoWork{};
     }
     WriteDetailBE(fp, rs, d, E, nEnv, envSelected, DE);
 
     RangeStates(nch, tcst, d.csm_Float, d.chtype, d.chrange);
-    Array3D<double> partial = dim3D<double>(tcst, tcst, nch);
-    gower_similarityPartial(nch, d.csm_Float, tcst, partial, d.chtype.data(), d.chrange.data(), d.weight.data(),
-                            opt.countDoubleAbsence != 0);
+    // The partial similarities of every trait are kept only when several
+    // trait subsets are averaged from them; one subset is averaged trait by trait.
+    Array3D<double> partial;
+    if (fa.doTraitCombOpt) {
+        partial = dim3D<double>(tcst, tcst, nch);
+        gower_similarityPartial(nch, d.csm_Float, tcst, partial, d.chtype.data(), d.chrange.data(),
+                                d.weight.data(), opt.countDoubleAbsence != 0);
+    }
     // The test sees only traits of positive weight.
     Matrix<double> Bzero = d.csm_Float;
     for (int j = 0; j < nch; ++j)
@@ -380,8 +417,11 @@ void PFTs_ScalingUp(const AnalysisState& p) {
             for (int i = 0; i < tcst; ++i) Bzero[i][j] = 0.0;
 
     if (tcst >= 2 && nTypes >= 2) {
-        Matrix<double> S = Sized(tcst, tcst), Sbelong = Sized(tcst, tcst);
-        Matrix<double> U = Sized(tcst, nTypes), Ucrisp = Sized(tcst, nTypes);
+        Matrix<double> S = Sized(tcst, tcst);
+        // The fuzzy belonging is read by the test (fuzzy types) and printed in
+        // the detailed report; otherwise it is neither formed nor stored.
+        const bool fuzzyNeeded = hier.fuzzy == 3 || fa.printDetail;
+        Matrix<double> U = fuzzyNeeded ? Sized(tcst, nTypes) : Matrix<double>(), Ucrisp;
         Matrix<double> Xcrisp = Sized(ncsm, nTypes), X = Sized(ncsm, nTypes), T = Sized(ncsm, nch);
         Matrix<double> Tall = Sized(ncsm, nch), nncrd = Sized(2, ncsm), avgTraits;
         std::vector<double> Rf(static_cast<std::size_t>(ncsm), 0.0);
@@ -401,18 +441,27 @@ void PFTs_ScalingUp(const AnalysisState& p) {
             [&](const std::vector<int>& select, int iteration, long long total, int k) {
                 if (fa.doTraitCombOpt)
                     HandleEventInfoWhere2(con, Fmt("Iteration: %d of %lld, Traits: %d", iteration, total, k).c_str());
-                gower_similarityAverage(nch, tcst, partial, S, select.data());
+                if (fa.doTraitCombOpt)
+                    gower_similarityAverage(nch, tcst, partial, S, select.data());
+                else
+                    GowerAverageByTrait(d, tcst, nch, select.data(), opt.countDoubleAbsence != 0, S);
                 MirrorUpper(tcst, S);
                 const bool hasQual = HasQualitTraitSelect(nch, d.chtype.data(), select.data());
 
+                Ucrisp = Sized(tcst, nTypes);
                 CrispBelonging(tcst, nTypes, d.partition_OTUs.data(), Ucrisp);
-                Sbelong = S;
-                FuzzyBelonging(tcst, nTypes, Sbelong, d.partition_OTUs.data(), U, false, belongWork);
-                if (ex.exclusion) ApplyOTUWeightsToColumns(tcst, nTypes, U, d.weight_OTUs);
+                // S is symmetric already, so the mirroring inside leaves it as it is.
+                if (fuzzyNeeded) {
+                    FuzzyBelonging(tcst, nTypes, S, d.partition_OTUs.data(), U, false, belongWork);
+                    if (ex.exclusion) ApplyOTUWeightsToColumns(tcst, nTypes, U, d.weight_OTUs);
+                }
                 MatrixProdSelectMV_Adjust_Weight(ncsm, tcst, tcst, nTypes, w.Wfw, Ucrisp, Xcrisp, nullptr,
                                                  d.weight_OTUs.data(), fa.restrictRaoWithinOpt);
+                // The crisp belonging is needed again only when the test uses it.
+                if (hier.fuzzy == 3) Ucrisp = Matrix<double>();
                 RaoIndex_Weight_Matrix(ncsm, tcst, w.W, S, Rf.data(), false, opt.sqrtDissimOpt_RaoTraits,
                                        d.weight_OTUs.data(), fa.restrictRaoWithinOpt, false, raoWork);
+                raoWork = RaoWork{};  // its tcst x tcst dissimilarities
                 AverageTraitMatrix(tcst, nch, d.csm_Float, d.partition_OTUs, typeLabels, avgTraits);
                 WriteDetailSubset(fp, rs, d, select, k, S, nTypes, U, typeLabels, typeCounts, avgTraits);
 
@@ -460,7 +509,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 in.weight_OTUs = d.weight_OTUs;
                 in.rndFile = rndFile.get();
                 in.rnd = &p.rnd;
-                in.con = &con;
+                in.progress = [&con](const char* message) { HandleEventInfoWhere2(con, message); };
                 Matrix<double> nullValues;
                 in.nullValues = &nullValues;
 

@@ -38,6 +38,64 @@ void PseudoFResults::Allocate(int nEnv, int nch) {
     }
 }
 
+// Mantel correlation (upper triangle, cells with a missing value left out) of
+// two n x n resemblance matrices, each read through an optional list and
+// turned into dissimilarities (1 - s) unless it holds them already: the sums
+// of MatrixCorrelationLib's similarity form, in its order, without forming
+// the permuted matrix or the two dissimilarity matrices.
+double MantelSimilarityForm(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
+                      const int* list2, bool dissim2) {
+    if (n < 2) return 0.0;
+    auto at = [](const Matrix<double>& S, const int* list, bool dissim, int i, int j) {
+        const double s = list ? S[static_cast<std::size_t>(list[i] - 1)][static_cast<std::size_t>(list[j] - 1)]
+                              : S[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+        return (dissim || s == kMissing) ? s : 1.0 - s;
+    };
+    double sx = 0.0, sy = 0.0;
+    long long cells = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
+            if (x == kMissing || y == kMissing) continue;
+            sx += x;
+            sy += y;
+            ++cells;
+        }
+    if (cells == 0) return 0.0;
+    const double mx = sx / cells, my = sy / cells;
+    double sxx = 0.0, syy = 0.0, sxy = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
+            if (x == kMissing || y == kMissing) continue;
+            sxx += (x - mx) * (x - mx);
+            syy += (y - my) * (y - my);
+            sxy += (x - mx) * (y - my);
+        }
+    if (sxx == 0.0 || syy == 0.0) return 0.0;
+    return sxy / std::sqrt(sxx * syy);
+}
+
+
+namespace {
+
+// The similarity form of MatrixCorrelationLib over the OTUs (the first
+// resemblance a similarity), with the same result: the Mantel form without the
+// two OTU x OTU dissimilarity matrices, Procrustes and RV straight from the raw
+// matrices they read.
+double OtuCorrelation(const PermTest_FunctionalPhyl_Correl_Input& in, int p1, int p2, const Matrix<double>& A,
+                      const Matrix<double>& B, const Matrix<double>& SA, const Matrix<double>& SB, bool SBisDissim,
+                      MatrixCorrWork& work) {
+    const char method = in.opt_MatrixCorr;
+    if (method == 'm') return MantelSimilarityForm(in.nOTUs, SA, nullptr, false, SB, nullptr, SBisDissim);
+    if (method == 'p' || method == 'v')
+        return MatrixCorrelationLib(in.nOTUs, p1, p2, A, B, SA, SB, in.squareDistMatrixOpt, method, work);
+    return MatrixCorrelationLib(in.nOTUs, p1, p2, A, B, SA, SB, false, SBisDissim, in.squareDistMatrixOpt, method,
+                                work);
+}
+
+}  // namespace
+
 void FunctionalPhyl_Stats_Lib_Input::Allocate(const PermTest_FunctionalPhyl_Correl_Input& in) {
     const int n = in.ncsm;
     nDivCols = 1 + (in.includePhylogeny ? 1 : 0);
@@ -221,8 +279,6 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
     const int n = in.ncsm;
     const int nch = in.nch;
     const int type = in.opt_ro;
-    const char method = in.opt_MatrixCorr;
-    const bool sq = in.squareDistMatrixOpt;
     const bool phyl = in.includePhylogeny;
     const int* weights = in.weight_OTUs.data();
     const int* sel = in.relSelect.data();
@@ -292,8 +348,7 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
             const CovariateSet covP{in.nTaxa, nullptr, &st.P};
             const CovariateSet covX{in.nTypes, nullptr, &st.X};
             NormalizeColsMV(nOTUs, nch, *in.B, st.Bnorm);
-            s[sBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, *in.phylAxes, *in.Sb, *in.Sf, false,
-                                          in.phylIsDissim, sq, method, mcw);
+            s[sBF] = OtuCorrelation(in, nch, in.nPhylAxes, st.Bnorm, *in.phylAxes, *in.Sb, *in.Sf, in.phylIsDissim, mcw);
             s[sPE] = corr.Mcl(st.P, in.nTaxa, E, nEnv, st.DP, *in.DE);
             s[sPT] = corr.Mcl(st.P, in.nTaxa, st.T, nch, st.DP, st.DT);
             s[sPX] = corr.Mcl(st.P, in.nTaxa, st.X, in.nTypes, st.DP, st.DX);
@@ -321,7 +376,7 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
 
     // 8. Trait similarity against co-occurrence, over the OTUs.
     if (IsCorrelationType(type))
-        s[sBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, *in.B, *in.M, *in.Sb, *in.M, false, false, sq, method, mcw);
+        s[sBM] = OtuCorrelation(in, nch, nOTUs, *in.B, *in.M, *in.Sb, *in.M, false, mcw);
 
     if (in.printIntermPermResults && in.rndFile) PrintFirstIntermediateBlock(in, st);
 

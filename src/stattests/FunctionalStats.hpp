@@ -99,6 +99,14 @@ struct FunctionalPhyl_Stats_Lib_Input {
 /// B, U, Q, E, DE, DY, Y, M, Sb, Sf, phylAxes) into st. Returns 1.
 int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st);
 
+/// Mantel correlation of two n x n resemblance matrices, each read through an
+/// optional 1-based list (cell i, j of the permuted matrix is S[list[i] - 1]
+/// [list[j] - 1]) and taken as 1 - s unless it holds dissimilarities: the
+/// result of MatrixCorrelationLib's similarity form with method 'm' on the
+/// permuted matrices, bit for bit, without forming any n x n matrix.
+double MantelSimilarityForm(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
+                            const int* list2, bool dissim2);
+
 /// Pseudo-F of the groups in D: between / (total - between) over the selected
 /// units; 0 when the within-group sum of squares is 0.
 double PseudoF(int n, const Matrix<double>& D, const int* groups, const int* select, GroupSqWork& work);

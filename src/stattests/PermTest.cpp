@@ -3,7 +3,13 @@
 #include <gsl/gsl_sort.h>
 #include <gsl/gsl_statistics_double.h>
 
+#include <omp.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -16,7 +22,6 @@
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
-#include "base/Console.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "QMLib/Random.hpp"
 
@@ -37,6 +42,7 @@ struct Workspace {
     Matrix<double> Trnd, Xrnd, Prnd, DTrnd, DXrnd, DPrnd, DTrait;
     Matrix<double> Rrnd, RPhylRnd, Vraw, Vrnd, nncrdRnd, DRrnd, DVrnd, DRaoPhylRnd;
     std::vector<double> raoOut;
+    std::vector<double> pairs;  ///< packed upper triangle of the permuted Rao dissimilarities (taxa shuffle)
     FunctionalStatsWork lib;
     // Type 4.
     Matrix<double> regrCoeff, regrFitted;
@@ -91,6 +97,95 @@ void PermuteRowsAndCols(int n, const int* list, const Matrix<double>& src, Matri
 
 void PrintList(std::ostream& fp, int n, const int* list) { PrintVectorTab(fp, n, list, nullptr); }
 
+// ---- OTU-level matrices read through the drawn list ---------------------------
+
+/// What every iteration reads and nobody writes: the dissimilarities the Rao
+/// entropy takes from Sb and Sf (without the pair factors), and whether B, U
+/// and Q hold missing values. One copy for all threads.
+struct SharedOtuData {
+    Matrix<double> deltaB, deltaF;  ///< nOTUs x nOTUs, -999.0 where the resemblance is missing
+    bool missingB = false, missingU = false, missingQ = false;
+};
+
+/// The dissimilarity of the Rao entropy for every pair of a resemblance matrix.
+/// (Where the resemblance is missing the value is unused.)
+void RaoDelta(int n, const Matrix<double>& rese, bool isDissim, bool sqrtOpt, Matrix<double>& out) {
+    out = dim2D<double>(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const double r = rese[i][j];
+            if (r == kMissing) continue;
+            const double d = isDissim ? r : 1.0 - r;
+            out[i][j] = sqrtOpt ? std::sqrt(d) : d;
+        }
+}
+
+int RaoPairFactor(const int* w, int i, int j, bool restrictWithin) {
+    if (!w) return 1;
+    if (restrictWithin) return w[i] * w[j];
+    return (w[i] == 1 || w[j] == 1) ? 1 : 0;
+}
+
+/// Rao entropy of every community of W with the resemblance permuted by the
+/// list (pair i, j reads OTUs list[i] - 1 and list[j] - 1): the pair values,
+/// the terms, their order and their arithmetic are those of
+/// RaoIndex_Weight_Matrix on the permuted matrix. The pair values of the
+/// permuted matrix are gathered once into the packed upper triangle `pairs`
+/// (n (n - 1) / 2 values, the thread's own), from the square roots computed
+/// once per test, so the sums over the communities read memory in order.
+void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, const Matrix<double>& delta,
+                 const int* list, double* out, const int* weights, bool restrictWithin, bool relative,
+                 std::vector<double>& pairs, RaoWork& work) {
+    // Row i of the triangle holds j = i + 1 .. n - 1; rowStart(i)[j - i - 1] is pair (i, j).
+    auto rowStart = [&pairs, n](int i) {
+        return pairs.data() + static_cast<std::size_t>(i) * (2 * static_cast<std::size_t>(n) - i - 1) / 2;
+    };
+    for (int i = 0; i < n; ++i) {
+        const auto li = static_cast<std::size_t>(list[i] - 1);
+        const double* r = rese.row(li);
+        const double* d = delta.row(li);
+        double* to = rowStart(i);
+        for (int j = i + 1; j < n; ++j) {
+            const int lj = list[j] - 1;
+            to[j - i - 1] = r[lj] == kMissing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
+        }
+    }
+    work.abundance.resize(static_cast<std::size_t>(n));
+    work.present.resize(static_cast<std::size_t>(n));
+    double* p = work.abundance.data();
+    for (int c = 0; c < m; ++c) {
+        double total = 0.0;
+        for (int i = 0; i < n; ++i) {
+            p[i] = W[c][i];
+            if (p[i] != kMissing) total += p[i];
+        }
+        if (relative && total > 0)
+            for (int i = 0; i < n; ++i)
+                if (p[i] != kMissing) p[i] /= total;
+        int nz = 0;
+        for (int i = 0; i < n; ++i)
+            if (p[i] != kMissing && p[i] != 0.0) work.present[static_cast<std::size_t>(nz++)] = i;
+        const int* idx = work.present.data();
+        double sum = 0.0, A = 0.0, B = 0.0;
+        for (int a = 0; a < nz; ++a) {
+            const int i = idx[a];
+            const double pi = p[i];
+            const double* d = rowStart(i);
+            for (int b = a + 1; b < nz; ++b) {
+                const int j = idx[b];
+                const double pp = pi * p[j];
+                B += pp;
+                const double dij = d[j - i - 1];
+                if (dij == kMissing) continue;
+                sum += dij * pi * p[j];
+                A += pp;
+            }
+        }
+        if (A > 0 && B > 0) sum /= A / B;
+        out[c] = 2.0 * sum;
+    }
+}
+
 // ---- one iteration ----------------------------------------------------------
 
 /// Computes every random statistic of one iteration from the record (with the
@@ -98,7 +193,7 @@ void PrintList(std::ostream& fp, int n, const int* list) { PrintVectorTab(fp, n,
 /// drawn list. Depends on nothing else, so iterations can be evaluated in any
 /// order with identical results.
 void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& st,
-                       const int* list, Workspace& w, IterationValues& out) {
+                       const SharedOtuData& shared, const int* list, Workspace& w, IterationValues& out) {
     const int n = in.ncsm, nch = in.nch, nOTUs = in.nOTUs, nEnv = in.nEnv;
     const int type = in.opt_ro;
     const bool taxa = in.optTaxaSiteShuffle == 't';
@@ -118,8 +213,9 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
 
     // T family.
     if (taxa) {
-        PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
-        MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, nch, *in.W, w.Brnd, w.Trnd, in.chSelect.data(), weights);
+        // Brnd (row i = B row list[i] - 1) is read through the list.
+        MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, nch, *in.W, *in.B, list, shared.missingB, w.Trnd,
+                                             in.chSelect.data(), weights);
         NormalizeColsSelectedRowsMV(n, nch, w.Trnd, w.Trnd, sel);
     } else {
         PermuteRows(n, list, *in.Tobs, w.Trnd, nch);
@@ -141,14 +237,12 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
 
     // X and P family.
     if (taxa) {
-        PermuteRows(nOTUs, list, *in.U, w.Urnd, in.nTypes);
-        MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, in.nTypes, *in.Wfw, w.Urnd, w.Xrnd, nullptr, weights,
-                                         in.restrictRaoWithinOpt);
-        if (phyl) {
-            PermuteRows(nOTUs, list, *in.Q, w.Qrnd, in.nTaxa);
-            MatrixProdSelectMV_Adjust_Weight(n, nOTUs, nOTUs, in.nTaxa, *in.Wfw, w.Qrnd, w.Prnd, nullptr, weights,
-                                             in.restrictRaoWithinOpt);
-        }
+        // Urnd and Qrnd likewise.
+        MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, in.nTypes, *in.Wfw, *in.U, list, shared.missingU, w.Xrnd,
+                                             nullptr, weights, in.restrictRaoWithinOpt);
+        if (phyl)
+            MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, in.nTaxa, *in.Wfw, *in.Q, list, shared.missingQ, w.Prnd,
+                                                 nullptr, weights, in.restrictRaoWithinOpt);
     } else {
         PermuteRows(n, list, *in.Xobs, w.Xrnd, in.nTypes);
         if (phyl) PermuteRows(n, list, *in.Pobs, w.Prnd, in.nTaxa);
@@ -205,16 +299,14 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
 
     // R, V and OTU-level family.
     if (taxa) {
-        PermuteRowsAndCols(nOTUs, list, *in.Sb, w.Srnd);
-        RaoIndex_Weight_Matrix(n, nOTUs, *in.W, w.Srnd, w.raoOut.data(), false, in.sqrtDissimOpt_RaoTraits, weights,
-                               in.restrictRaoWithinOpt, st.raoByAbund, w.lib.rao);
+        // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
+        // through the list.
+        RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
+                    st.raoByAbund, w.pairs, w.lib.rao);
         for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
         if (phyl) {
-            PermuteRowsAndCols(nOTUs, list, *in.Sf, w.SfRnd);
-            PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
-            RaoIndex_Weight_Matrix(n, nOTUs, *in.W, w.SfRnd, w.raoOut.data(), in.phylIsDissim,
-                                   in.sqrtDissimOpt_RaoPhyl, weights, in.restrictRaoWithinOpt, st.raoByAbund,
-                                   w.lib.rao);
+            RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
+                        st.raoByAbund, w.pairs, w.lib.rao);
             for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
         }
         NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
@@ -243,11 +335,32 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
         v[kVE] = corr.Mcl(w.Vrnd, 1, E, nEnv, w.DVrnd, *in.DE);
         v[kVY] = corr.Mcl(w.Vrnd, 1, Y, nOTUs, w.DVrnd, *in.DY);
         if (taxa) {
-            v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq, method,
-                                          mcw);
-            if (phyl)
-                v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd, false,
-                                              in.phylIsDissim, sq, method, mcw);
+            // ro(BM) of Brnd and M with Srnd and M; ro(BF) of Bnorm and the
+            // permuted axes with Sb and Sf_rnd (similarity forms).
+            if (method == 'm') {
+                v[kBM] = MantelSimilarityForm(nOTUs, *in.Sb, list, false, *in.M, nullptr, false);
+                if (phyl) v[kBF] = MantelSimilarityForm(nOTUs, *in.Sb, nullptr, false, *in.Sf, list, in.phylIsDissim);
+            } else if (method == 'p' || method == 'v') {
+                // These read the raw matrices only.
+                PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
+                v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, *in.M, *in.M, sq, method, mcw);
+                if (phyl) {
+                    PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
+                    v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, *in.Sb, sq,
+                                                  method, mcw);
+                }
+            } else {
+                PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
+                PermuteRowsAndCols(nOTUs, list, *in.Sb, w.Srnd);
+                v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq,
+                                              method, mcw);
+                if (phyl) {
+                    PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
+                    PermuteRowsAndCols(nOTUs, list, *in.Sf, w.SfRnd);
+                    v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd,
+                                                  false, in.phylIsDissim, sq, method, mcw);
+                }
+            }
         }
         if (phyl) v[kFE] = corr.Mcl(w.RPhylRnd, 1, E, nEnv, w.DRaoPhylRnd, *in.DE);
         if (type == 2) {
@@ -488,17 +601,39 @@ Summary Summarise(double* values, int m) {
     return s;
 }
 
+/// The permuted OTU-level matrices the intermediate results show.
+void FillPrintedCopies(const PermTest_FunctionalPhyl_Correl_Input& in, const int* list, Workspace& w) {
+    const int nOTUs = in.nOTUs;
+    PermuteRows(nOTUs, list, *in.B, w.Brnd, in.nch);
+    PermuteRows(nOTUs, list, *in.U, w.Urnd, in.nTypes);
+    PermuteRowsAndCols(nOTUs, list, *in.Sb, w.Srnd);
+    if (in.includePhylogeny) {
+        PermuteRows(nOTUs, list, *in.Q, w.Qrnd, in.nTaxa);
+        PermuteRowsAndCols(nOTUs, list, *in.Sf, w.SfRnd);
+        PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
+    }
+}
+
+/// The OTU-level matrices an iteration forms: with the Mantel form (and the
+/// statistic types without correlations) none, they are read through the list;
+/// Procrustes and RV need the permuted raw matrices; the Rd form and the
+/// intermediate results the permuted resemblance matrices as well.
 void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w) {
     const int n = in.ncsm, nOTUs = in.nOTUs;
     const bool taxa = in.optTaxaSiteShuffle == 't';
+    const char method = in.opt_MatrixCorr;
+    const bool correlations = in.opt_ro >= 1 && in.opt_ro <= 3;
+    const bool print = in.printIntermPermResults && in.rndFile;
+    const bool raw = print || (correlations && method != 'm');
+    const bool resemblance = print || (correlations && method != 'm' && method != 'p' && method != 'v');
     if (taxa) {
-        w.Brnd = dim2D<double>(nOTUs, in.nch);
-        w.Urnd = dim2D<double>(nOTUs, in.nTypes);
-        w.Srnd = dim2D<double>(nOTUs, nOTUs);
+        if (raw) w.Brnd = dim2D<double>(nOTUs, in.nch);
+        if (print) w.Urnd = dim2D<double>(nOTUs, in.nTypes);
+        if (resemblance) w.Srnd = dim2D<double>(nOTUs, nOTUs);
         if (in.includePhylogeny) {
-            w.Qrnd = dim2D<double>(nOTUs, in.nTaxa);
-            w.SfRnd = dim2D<double>(nOTUs, nOTUs);
-            w.axesRnd = dim2D<double>(nOTUs, in.nPhylAxes);
+            if (print) w.Qrnd = dim2D<double>(nOTUs, in.nTaxa);
+            if (resemblance) w.SfRnd = dim2D<double>(nOTUs, nOTUs);
+            if (raw) w.axesRnd = dim2D<double>(nOTUs, in.nPhylAxes);
         }
     }
     w.Trnd = dim2D<double>(n, in.nch + 2);
@@ -517,6 +652,8 @@ void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w)
     w.DVrnd = dim2D<double>(n, n);
     w.DRaoPhylRnd = dim2D<double>(n, n);
     w.raoOut.assign(static_cast<std::size_t>(n), 0.0);
+    if (taxa && nOTUs > 1)
+        w.pairs.assign(static_cast<std::size_t>(nOTUs) * static_cast<std::size_t>(nOTUs - 1) / 2, 0.0);
     const int nResp = in.nch + 1 + (in.includePhylogeny ? 1 : 0);
     if (in.opt_ro == 4) {
         w.regrCoeff = dim2D<double>(in.nEnv, nResp);
@@ -532,20 +669,96 @@ void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w)
 
 }  // namespace
 
+namespace {
+
+/// Everything one thread needs to evaluate iterations: its work matrices and,
+/// with bootstrap, its own sample of the communities and its statistics.
+struct ThreadArea {
+    Workspace w;
+    PermTest_FunctionalPhyl_Correl_Input cur;
+    Matrix<double> bWfw, bW, bY, bE, bDE, bDY;
+    FunctionalPhyl_Stats_Lib_Input st;
+};
+
+/// One iteration's results, kept until they are counted in iteration order.
+struct IterationResult {
+    IterationValues values;
+    // The statistics the random ones are compared with: with bootstrap those of
+    // the iteration's sample (otherwise the observed ones are used directly).
+    std::array<double, kNumStatSlots> against{};
+    std::vector<double> againstR2, againstCoeff;
+    PseudoFSet againstPF;
+    std::array<double, kNumTestedStats> boot{};
+    // Random values of types 4 and 5.
+    std::vector<double> regrR2, regrCoeff;
+    PseudoFSet pf;
+};
+
+void SizeResult(const PermTest_FunctionalPhyl_Correl_Input& in, int nResp, IterationResult& r) {
+    const auto nEnv = static_cast<std::size_t>(in.nEnv);
+    if (in.opt_ro == 4) {
+        r.regrR2.assign(static_cast<std::size_t>(nResp), 0.0);
+        r.regrCoeff.assign(nEnv * static_cast<std::size_t>(nResp), 0.0);
+        if (in.doBootstrapOpt) {
+            r.againstR2 = r.regrR2;
+            r.againstCoeff = r.regrCoeff;
+        }
+    }
+    if (in.opt_ro == 5) {
+        for (PseudoFSet* set : {&r.pf, &r.againstPF}) {
+            for (auto* v : {&set->X, &set->T, &set->P, &set->R, &set->RPhyl}) v->assign(nEnv, 0.0);
+            set->traits = dim2D<double>(in.nEnv, in.nch);
+        }
+    }
+}
+
+void CopyPseudoF(const PseudoFSet& from, PseudoFSet& to) {
+    std::copy(from.X.begin(), from.X.end(), to.X.begin());
+    std::copy(from.T.begin(), from.T.end(), to.T.begin());
+    std::copy(from.P.begin(), from.P.end(), to.P.begin());
+    std::copy(from.R.begin(), from.R.end(), to.R.begin());
+    std::copy(from.RPhyl.begin(), from.RPhyl.end(), to.RPhyl.begin());
+    for (std::size_t k = 0; k < from.traits.rows(); ++k)
+        std::copy(from.traits[k].begin(), from.traits[k].end(), to.traits[k].begin());
+}
+
+/// Size of the machine's memory (infinite when unknown).
+double PhysicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || size <= 0) return std::numeric_limits<double>::infinity();
+    return static_cast<double>(pages) * static_cast<double>(size);
+}
+
+/// Draws of one block of iterations are this many per thread: the threads meet
+/// once per block, so on a busy machine few meetings matter more than the
+/// memory of the lists (a block of 10,000-OTU lists is a few megabytes).
+constexpr int kIterationsPerThread = 64;
+
+}  // namespace
+
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
     if (in.niter < 3) return false;  // no quantiles nor effect sizes below three
     const int n = in.ncsm, nOTUs = in.nOTUs, niter = in.niter, m = niter - 1;
     const int type = in.opt_ro;
     const bool taxa = in.optTaxaSiteShuffle == 't';
     const bool phyl = in.includePhylogeny;
+    const bool print = in.printIntermPermResults && in.rndFile;
+    // Sizes computed in std::size_t: niter + 8 columns overflow an int near INT_MAX.
+    const std::size_t nCols = static_cast<std::size_t>(niter) + 8;
+    const auto col = [niter](int offset) { return static_cast<std::size_t>(niter) + static_cast<std::size_t>(offset); };
+
+    // The random values of every statistic are kept for the quantiles: a count
+    // of iterations whose values cannot be held ends through the out-of-memory
+    // path before anything is computed.
+    const double valueBytes = static_cast<double>(kNumTestedStats) * static_cast<double>(nCols) * sizeof(double) *
+                              (in.doBootstrapOpt ? 2.0 : 1.0);
+    if (valueBytes > PhysicalMemoryBytes()) OutOfMemory();
 
     // Set-up.
     if (type == 2) in.opt_MatrixCorr = 'p';
     if (type == 3) in.opt_MatrixCorr = 'v';
     FunctionalPhyl_Stats_Lib_Input st;
     st.Allocate(in);
-    Workspace w;
-    SizeWorkspace(in, w);
 
     // The list the null model permutes.
     std::vector<int> list;
@@ -561,31 +774,12 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         list.resize(static_cast<std::size_t>(taxa ? nOTUs : n));
         for (std::size_t i = 0; i < list.size(); ++i) list[i] = static_cast<int>(i) + 1;
     }
+    // An iteration reads the first listLen entries of the drawn list.
+    const int listLen = taxa ? nOTUs : n;
     std::vector<int> eligible(static_cast<std::size_t>(nOTUs), 0);
     for (int i = 0; i < nOTUs; ++i)
         for (int j = 0; j < in.nTypes && j < nOTUs && !eligible[i]; ++j)
             if (in.weight_OTUs[j] == 1 && (*in.U)[i][j] != kMissing) eligible[i] = 1;
-
-    // The data set the statistics are computed on: the observed one, or with
-    // bootstrap a sample of its communities (the record's matrices stay as given).
-    PermTest_FunctionalPhyl_Correl_Input cur = in;
-    Matrix<double> bWfw, bW, bY, bE, bDE, bDY;
-    std::vector<int> bootList;
-    if (in.doBootstrapOpt) {
-        bWfw = *in.Wfw;
-        bW = *in.W;
-        bY = *in.Y;
-        bE = *in.E;
-        bDE = *in.DE;
-        bDY = *in.DY;
-        cur.Wfw = &bWfw;
-        cur.W = &bW;
-        cur.Y = &bY;
-        cur.E = &bE;
-        cur.DE = &bDE;
-        cur.DY = &bDY;
-        bootList.assign(static_cast<std::size_t>(n), 0);
-    }
 
     // Observed statistics.
     FunctionalPhyl_Stats_Lib(in, st);
@@ -599,12 +793,14 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         (*in.nncrdObs)[0][i] = st.nncrd[0][i];
         (*in.nncrdObs)[1][i] = st.V[i][0];
     }
-    cur.Tobs = in.Tobs;
-    Matrix<double> work = dim2D<double>(kNumTestedStats, niter + 8);
-    Matrix<double> bootWork = in.doBootstrapOpt ? dim2D<double>(kNumTestedStats, niter + 8) : Matrix<double>();
+    // The loop reads st but never evaluates with its work areas again.
+    if (!in.doBootstrapOpt) st.work = FunctionalStatsWork{};
+
+    Matrix<double> work(kNumTestedStats, nCols);
+    Matrix<double> bootWork = in.doBootstrapOpt ? Matrix<double>(kNumTestedStats, nCols) : Matrix<double>();
     for (int s = 0; s < kNumTestedStats; ++s) {
         in.obs[s] = st.stat[kTestedStatSlot[s]];
-        work[s][niter + 3] = in.obs[s];
+        work[s][col(3)] = in.obs[s];
     }
 
     const int nResp = in.nch + st.nDivCols;
@@ -630,81 +826,181 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         pfTraits.Reset(static_cast<std::size_t>(in.nEnv) * in.nch);
     }
 
-    IterationValues values;
-    char progress[64];
-    for (int it = 0; it < niter - 1; ++it) {
-        if (in.con) {
-            std::snprintf(progress, sizeof progress, "Permutation test: %d of %d", it + 1, niter);
-            HandleEventInfoWhere2(*in.con, progress);
-        }
+    // What every thread reads: the OTU-level data the permuted matrices are
+    // read from instead of being formed.
+    SharedOtuData shared;
+    if (taxa) {
+        RaoDelta(nOTUs, *in.Sb, false, in.sqrtDissimOpt_RaoTraits, shared.deltaB);
+        if (phyl) RaoDelta(nOTUs, *in.Sf, in.phylIsDissim, in.sqrtDissimOpt_RaoPhyl, shared.deltaF);
+        shared.missingB = HasMissingValue(nOTUs, in.nch, *in.B);
+        shared.missingU = HasMissingValue(nOTUs, in.nTypes, *in.U);
+        if (phyl) shared.missingQ = HasMissingValue(nOTUs, in.nTaxa, *in.Q);
+    }
+
+    // Threads and their work areas, allocated once. The intermediate results
+    // are written iteration by iteration with the running counters: one thread.
+    const int nThreads = print ? 1 : std::max(1, std::min(omp_get_max_threads(), m));
+    const int block = print ? 1 : std::min(m, nThreads * kIterationsPerThread);
+    std::vector<ThreadArea> areas(static_cast<std::size_t>(nThreads));
+    for (ThreadArea& a : areas) {
+        SizeWorkspace(in, a.w);
+        a.cur = in;
         if (in.doBootstrapOpt) {
-            RndListBootstrap(*in.rnd, n, bootList.data());
-            GetData(n, n, nOTUs, nullptr, *in.Wfw, bWfw, bootList.data(), 0);
-            GetData(n, n, nOTUs, nullptr, *in.W, bW, bootList.data(), 0);
-            GetData(n, n, nOTUs, nullptr, *in.Y, bY, bootList.data(), 0);
-            GetData(n, n, in.nEnv, nullptr, *in.E, bE, bootList.data(), 0);
-            PermuteRowsAndCols(n, bootList.data(), *in.DE, bDE);
-            PermuteRowsAndCols(n, bootList.data(), *in.DY, bDY);
-            // The richness belongs to the sampled communities too.
-            for (int i = 0; i < n; ++i) cur.richness[i] = in.richness[static_cast<std::size_t>(bootList[i] - 1)];
-            FunctionalPhyl_Stats_Lib(cur, st);
-            for (int s = 0; s < kNumTestedStats; ++s) bootWork[s][it] = st.stat[kTestedStatSlot[s]];
+            a.bWfw = *in.Wfw;
+            a.bW = *in.W;
+            a.bY = *in.Y;
+            a.bE = *in.E;
+            a.bDE = *in.DE;
+            a.bDY = *in.DY;
+            a.cur.Wfw = &a.bWfw;
+            a.cur.W = &a.bW;
+            a.cur.Y = &a.bY;
+            a.cur.E = &a.bE;
+            a.cur.DE = &a.bDE;
+            a.cur.DY = &a.bDY;
+            a.st.Allocate(in);
         }
+    }
+    // The lists of one block, drawn in iteration order before the block runs.
+    std::vector<int> blockLists(static_cast<std::size_t>(block) * static_cast<std::size_t>(listLen));
+    std::vector<int> bootLists(in.doBootstrapOpt ? static_cast<std::size_t>(block) * static_cast<std::size_t>(n) : 0);
+    std::vector<IterationResult> results(static_cast<std::size_t>(block));
+    for (IterationResult& r : results) SizeResult(in, nResp, r);
 
-        // The null-model draw, in the specified order.
-        if (taxa) {
-            if (drawWeighted)
-                RndListSpecified(*in.rnd, static_cast<int>(list.size()), list.data());
-            else if (in.optRestrictPermutNullModel == 1)
-                RndListNestedNew(*in.rnd, nOTUs, in.nestingMembershipOTUs.data(), 1, list.data());
-            else
-                RndListSelect(*in.rnd, nOTUs, list.data(), eligible.data());
-        } else if (type == 5) {
-            RndListSelect(*in.rnd, n, list.data(), in.relSelect.data());
-        } else {
-            RndListSpecified(*in.rnd, n, list.data());
-        }
-
-        EvaluateIteration(cur, st, list.data(), w, values);
-
-        // Counting against the statistics of the current data set.
-        if (type >= 1 && type <= 3) {
-            for (int s = 0; s < kNumTestedStats; ++s) {
-                if (!phyl && (s >= kBF && s <= kPE_X)) continue;
-                if (!values.drewOtuLevel && (s == kBM || s == kBF)) continue;
-                const double rnd = values.v[s];
-                const bool absolute = in.twoTailedTest && IsTwoSided(s);
-                main.Add(static_cast<std::size_t>(s), rnd,
-                         IsLargerThanOrEqual(rnd, st.stat[kTestedStatSlot[s]], 1, absolute));
-                work[s][it] = rnd;
+    std::atomic<int> done{0};
+    char progress[64];
+    for (int first = 0; first < m; first += block) {
+        const int count = std::min(block, m - first);
+        for (int b = 0; b < count; ++b) {
+            if (in.doBootstrapOpt) RndListBootstrap(*in.rnd, n, bootLists.data() + static_cast<std::size_t>(b) * n);
+            // The null-model draw, in the specified order.
+            if (taxa) {
+                if (drawWeighted)
+                    RndListSpecified(*in.rnd, static_cast<int>(list.size()), list.data());
+                else if (in.optRestrictPermutNullModel == 1)
+                    RndListNestedNew(*in.rnd, nOTUs, in.nestingMembershipOTUs.data(), 1, list.data());
+                else
+                    RndListSelect(*in.rnd, nOTUs, list.data(), eligible.data());
+            } else if (type == 5) {
+                RndListSelect(*in.rnd, n, list.data(), in.relSelect.data());
+            } else {
+                RndListSpecified(*in.rnd, n, list.data());
             }
-        } else if (type == 4) {
-            for (int r = 0; r < nResp; ++r) {
-                regrR2.Add(static_cast<std::size_t>(r), w.regrR2[r],
-                           IsLargerThanOrEqual(w.regrR2[r], st.regr.rSquare[r], 1, false));
+            std::copy(list.begin(), list.begin() + listLen, blockLists.begin() + static_cast<std::ptrdiff_t>(b) * listLen);
+        }
+
+        // Each iteration is a pure function of the record, the statistics it is
+        // compared with and its lists, so the threads may take them in any order.
+        std::exception_ptr failure;
+#pragma omp parallel for schedule(dynamic, 1) num_threads(nThreads)
+        for (int b = 0; b < count; ++b) {
+            try {
+                ThreadArea& a = areas[static_cast<std::size_t>(omp_get_thread_num())];
+                IterationResult& r = results[static_cast<std::size_t>(b)];
+                const FunctionalPhyl_Stats_Lib_Input* against = &st;
+                if (in.doBootstrapOpt) {
+                    const int* bl = bootLists.data() + static_cast<std::size_t>(b) * n;
+                    GetData(n, n, nOTUs, nullptr, *in.Wfw, a.bWfw, bl, 0);
+                    GetData(n, n, nOTUs, nullptr, *in.W, a.bW, bl, 0);
+                    GetData(n, n, nOTUs, nullptr, *in.Y, a.bY, bl, 0);
+                    GetData(n, n, in.nEnv, nullptr, *in.E, a.bE, bl, 0);
+                    PermuteRowsAndCols(n, bl, *in.DE, a.bDE);
+                    PermuteRowsAndCols(n, bl, *in.DY, a.bDY);
+                    // The richness belongs to the sampled communities too.
+                    for (int i = 0; i < n; ++i) a.cur.richness[i] = in.richness[static_cast<std::size_t>(bl[i] - 1)];
+                    FunctionalPhyl_Stats_Lib(a.cur, a.st);
+                    for (int s = 0; s < kNumTestedStats; ++s) r.boot[s] = a.st.stat[kTestedStatSlot[s]];
+                    r.against = a.st.stat;
+                    if (type == 4) {
+                        std::copy(a.st.regr.rSquare.begin(), a.st.regr.rSquare.end(), r.againstR2.begin());
+                        for (int k = 0; k < in.nEnv; ++k)
+                            for (int q = 0; q < nResp; ++q)
+                                r.againstCoeff[static_cast<std::size_t>(k) * nResp + q] = a.st.regr.coeff[k][q];
+                    }
+                    if (type == 5) CopyPseudoF(a.st.pseudoF, r.againstPF);
+                    against = &a.st;
+                }
+                EvaluateIteration(in.doBootstrapOpt ? a.cur : in, *against, shared,
+                                  blockLists.data() + static_cast<std::size_t>(b) * listLen, a.w, r.values);
+                if (type == 4) {
+                    std::copy(a.w.regrR2.begin(), a.w.regrR2.end(), r.regrR2.begin());
+                    for (int k = 0; k < in.nEnv; ++k)
+                        for (int q = 0; q < nResp; ++q)
+                            r.regrCoeff[static_cast<std::size_t>(k) * nResp + q] = a.w.regrCoeff[k][q];
+                }
+                if (type == 5) CopyPseudoF(a.w.pf, r.pf);
+                const int finished = ++done;
+                // The console belongs to the calling thread.
+                if (omp_get_thread_num() == 0 && in.progress) {
+                    std::snprintf(progress, sizeof progress, "Permutation test: %d of %d", finished, niter);
+                    in.progress(progress);
+                }
+            } catch (...) {
+#pragma omp critical(kolvar_permtest_failure)
+                if (!failure) failure = std::current_exception();
+            }
+        }
+        if (failure) std::rethrow_exception(failure);
+
+        // Counting against the statistics of the data set of each iteration, in
+        // iteration order.
+        for (int b = 0; b < count; ++b) {
+            const int it = first + b;
+            const IterationResult& r = results[static_cast<std::size_t>(b)];
+            const auto itc = static_cast<std::size_t>(it);
+            const auto& against = in.doBootstrapOpt ? r.against : st.stat;
+            if (in.doBootstrapOpt)
+                for (int s = 0; s < kNumTestedStats; ++s) bootWork[s][itc] = r.boot[s];
+            if (type >= 1 && type <= 3) {
+                for (int s = 0; s < kNumTestedStats; ++s) {
+                    if (!phyl && (s >= kBF && s <= kPE_X)) continue;
+                    if (!r.values.drewOtuLevel && (s == kBM || s == kBF)) continue;
+                    const double rnd = r.values.v[s];
+                    const bool absolute = in.twoTailedTest && IsTwoSided(s);
+                    main.Add(static_cast<std::size_t>(s), rnd,
+                             IsLargerThanOrEqual(rnd, against[kTestedStatSlot[s]], 1, absolute));
+                    work[s][itc] = rnd;
+                }
+            } else if (type == 4) {
+                for (int q = 0; q < nResp; ++q) {
+                    const double obsR2 = in.doBootstrapOpt ? r.againstR2[q] : st.regr.rSquare[q];
+                    regrR2.Add(static_cast<std::size_t>(q), r.regrR2[q], IsLargerThanOrEqual(r.regrR2[q], obsR2, 1, false));
+                    for (int k = 0; k < in.nEnv; ++k) {
+                        const std::size_t c = static_cast<std::size_t>(k) * nResp + q;
+                        const double obsCoeff = in.doBootstrapOpt ? r.againstCoeff[c] : st.regr.coeff[k][q];
+                        regrCoeff.Add(c, r.regrCoeff[c], IsLargerThanOrEqual(r.regrCoeff[c], obsCoeff, 1, true));
+                    }
+                }
+            } else if (type == 5) {
+                const PseudoFSet& obsPF = in.doBootstrapOpt ? r.againstPF : st.pseudoF;
+                auto Count = [&](Tally& t, const std::vector<double>& rnd, const std::vector<double>& obs) {
+                    for (int k = 0; k < in.nEnv; ++k)
+                        t.Add(static_cast<std::size_t>(k), rnd[k], IsLargerThanOrEqual(rnd[k], obs[k], 1, false));
+                };
+                Count(pfT, r.pf.T, obsPF.T);
+                Count(pfX, r.pf.X, obsPF.X);
+                if (phyl) {
+                    Count(pfP, r.pf.P, obsPF.P);
+                    Count(pfRPhyl, r.pf.RPhyl, obsPF.RPhyl);
+                }
+                Count(pfR, r.pf.R, obsPF.R);
                 for (int k = 0; k < in.nEnv; ++k)
-                    regrCoeff.Add(static_cast<std::size_t>(k) * nResp + r, w.regrCoeff[k][r],
-                                  IsLargerThanOrEqual(w.regrCoeff[k][r], st.regr.coeff[k][r], 1, true));
+                    for (int j = 0; j < in.nch; ++j)
+                        if (in.chSelect[j] == 1)
+                            pfTraits.Add(static_cast<std::size_t>(k) * in.nch + j, r.pf.traits[k][j],
+                                         IsLargerThanOrEqual(r.pf.traits[k][j], obsPF.traits[k][j], 1, false));
             }
-        } else if (type == 5) {
-            auto Count = [&](Tally& t, const std::vector<double>& rnd, const std::vector<double>& obs) {
-                for (int k = 0; k < in.nEnv; ++k)
-                    t.Add(static_cast<std::size_t>(k), rnd[k], IsLargerThanOrEqual(rnd[k], obs[k], 1, false));
-            };
-            Count(pfT, w.pf.T, st.pseudoF.T);
-            Count(pfX, w.pf.X, st.pseudoF.X);
-            if (phyl) {
-                Count(pfP, w.pf.P, st.pseudoF.P);
-                Count(pfRPhyl, w.pf.RPhyl, st.pseudoF.RPhyl);
+            if (print) {
+                ThreadArea& a = areas[0];
+                const int* bl = blockLists.data() + static_cast<std::size_t>(b) * listLen;
+                if (taxa) FillPrintedCopies(in, bl, a.w);
+                PrintIteration(in.doBootstrapOpt ? a.cur : in, a.w, bl, it, r.values, main);
             }
-            Count(pfR, w.pf.R, st.pseudoF.R);
-            for (int k = 0; k < in.nEnv; ++k)
-                for (int j = 0; j < in.nch; ++j)
-                    if (in.chSelect[j] == 1)
-                        pfTraits.Add(static_cast<std::size_t>(k) * in.nch + j, w.pf.traits[k][j],
-                                     IsLargerThanOrEqual(w.pf.traits[k][j], st.pseudoF.traits[k][j], 1, false));
         }
-        if (in.printIntermPermResults && in.rndFile) PrintIteration(cur, w, list.data(), it, values, main);
+        if (in.progress) {
+            std::snprintf(progress, sizeof progress, "Permutation test: %d of %d", done.load(), niter);
+            in.progress(progress);
+        }
     }
 
     if (in.nullValues) {  // before the summaries sort each row
@@ -716,30 +1012,30 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         double* row = work.row(static_cast<std::size_t>(s));
         const Summary sm = Summarise(row, m);
         const double o = in.obs[s];
-        work[s][niter] = sm.median;
-        work[s][niter + 1] = sm.q16;
-        work[s][niter + 2] = sm.q84;
-        work[s][niter + 4] = o >= sm.median ? (o - sm.median) / (sm.q84 - sm.median)
-                                            : (o - sm.median) / (sm.median - sm.q16);
-        work[s][niter + 5] = sm.q025;
-        work[s][niter + 6] = sm.q975;
-        work[s][niter + 7] = Pvalue(m, row, o, sm.median, kTestedStatTail[s]);
+        work[s][col(0)] = sm.median;
+        work[s][col(1)] = sm.q16;
+        work[s][col(2)] = sm.q84;
+        work[s][col(4)] = o >= sm.median ? (o - sm.median) / (sm.q84 - sm.median)
+                                         : (o - sm.median) / (sm.median - sm.q16);
+        work[s][col(5)] = sm.q025;
+        work[s][col(6)] = sm.q975;
+        work[s][col(7)] = Pvalue(m, row, o, sm.median, kTestedStatTail[s]);
         in.lowerLimit[s] = sm.q025;
         in.upperLimit[s] = sm.q975;
         if (in.doBootstrapOpt) {
             double* boot = bootWork.row(static_cast<std::size_t>(s));
             const Summary bs = Summarise(boot, m);
-            bootWork[s][niter] = bs.median;
-            bootWork[s][niter + 1] = bs.q16;
-            bootWork[s][niter + 2] = bs.q84;
-            bootWork[s][niter + 5] = bs.q025;
-            bootWork[s][niter + 6] = bs.q975;
+            bootWork[s][col(0)] = bs.median;
+            bootWork[s][col(1)] = bs.q16;
+            bootWork[s][col(2)] = bs.q84;
+            bootWork[s][col(5)] = bs.q025;
+            bootWork[s][col(6)] = bs.q975;
             in.lowerLimit[s] = bs.q025;
             in.upperLimit[s] = bs.q975;
         }
-        in.asymProb[s] = work[s][niter + 7];
+        in.asymProb[s] = work[s][col(7)];
         if (in.nonParametricSES_opt) {
-            in.ses[s] = work[s][niter + 4];
+            in.ses[s] = work[s][col(4)];
             in.expected[s] = sm.median;
         } else {
             in.ses[s] = MomentSES(o, main.sum[s], main.sumSq[s], niter);

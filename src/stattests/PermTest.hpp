@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
+#include "base/Progress.hpp"
 
 namespace kolvar {
 
@@ -117,10 +118,17 @@ struct PermTest_FunctionalPhyl_Correl_Input {
     Matrix<double>* nullValues = nullptr;
 
     Random* rnd = nullptr;     ///< the program's generator, seeded by the caller
-    Console* con = nullptr;    ///< progress lines; may be null
+    Console* con = nullptr;    ///< not read by the test: progress goes to `progress`
+    /// Receives "Permutation test: %d of %d" with the number of random data sets
+    /// done so far; called from the calling thread only. May be empty.
+    ProgressFn progress;
 };
 
-/// Runs the whole test; returns true. niter must be at least 3.
+/// Runs the whole test; returns true. niter must be at least 3; false (nothing
+/// computed) below. The random data sets are evaluated in parallel over the
+/// OpenMP threads; every list is drawn from the one generator in iteration
+/// order and the counts are combined in iteration order, so the results do
+/// not depend on the thread count.
 bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in);
 
 /// Asymmetry-based P-value of observed o among n values around centre c:

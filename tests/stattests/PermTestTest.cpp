@@ -4,11 +4,15 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <thread>
 #include <regex>
 #include <sstream>
 
+#include "base/Fatal.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "stattests/PermTest.hpp"
@@ -465,6 +469,182 @@ TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
         EXPECT_NEAR(a.in.lowerLimit[s], quantile(0.025), 1e-12) << s;
         EXPECT_NEAR(a.in.upperLimit[s], quantile(0.975), 1e-12) << s;
     }
+}
+
+// Every number the test returns, as bits, so runs can be compared exactly.
+std::vector<double> AllResults(const PermTest_FunctionalPhyl_Correl_Input& in) {
+    std::vector<double> r;
+    for (const auto* a : {&in.obs, &in.prob, &in.ses, &in.expected, &in.lowerLimit, &in.upperLimit, &in.asymProb})
+        r.insert(r.end(), a->begin(), a->end());
+    auto add = [&r](const std::vector<double>& v) { r.insert(r.end(), v.begin(), v.end()); };
+    auto addM = [&r](const Matrix<double>& m) {
+        for (std::size_t i = 0; i < m.rows(); ++i) r.insert(r.end(), m[i].begin(), m[i].end());
+    };
+    if (in.regrResults)
+        for (const RegressionSet* set : {&in.regrResults->obs, &in.regrResults->prob, &in.regrResults->ses,
+                                         &in.regrResults->expected}) {
+            add(set->rSquare);
+            addM(set->coeff);
+        }
+    if (in.pseudoFResults)
+        for (const PseudoFSet* set : {&in.pseudoFResults->obs, &in.pseudoFResults->prob, &in.pseudoFResults->ses,
+                                      &in.pseudoFResults->expected}) {
+            for (const auto* v : {&set->X, &set->T, &set->P, &set->R, &set->RPhyl}) add(*v);
+            addM(set->traits);
+        }
+    return r;
+}
+
+struct ParallelCase {
+    const char* name;
+    int type;
+    char shuffle;
+    char method;
+    bool phylogeny, bootstrap, weighted, restricted, excluded;
+};
+
+// The intermediate results force one thread evaluating and counting each
+// iteration in turn, the order of the definition; three threads over blocks of
+// lists drawn ahead must give the same bits. 200 iterations make a full and a
+// partial block (blocks hold 64 iterations per thread).
+TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
+    const ParallelCase cases[] = {
+        {"mantel taxa", 1, 't', 'm', true, false, false, false, false},
+        {"mantel weighted", 1, 't', 'm', true, false, true, false, false},
+        {"mantel restricted excluded", 1, 't', 'm', true, false, false, true, true},
+        {"mantel bootstrap", 1, 't', 'm', true, true, false, false, false},
+        {"rd taxa", 1, 't', 'r', true, false, false, false, true},
+        {"rd site bootstrap", 1, 's', 'r', false, true, false, false, false},
+        {"procrustes", 2, 't', 'm', true, false, false, false, false},
+        {"rv bootstrap", 3, 't', 'm', true, true, false, false, false},
+        {"regression", 4, 't', 'm', true, false, false, false, false},
+        {"regression bootstrap", 4, 's', 'm', false, true, false, false, false},
+        {"pseudo-F", 5, 't', 'm', true, false, false, false, false},
+        {"pseudo-F site", 5, 's', 'm', true, false, false, false, false},
+    };
+    const int saved = omp_get_max_threads();
+    for (const ParallelCase& pc : cases) {
+        std::vector<double> runs[2];
+        for (int run = 0; run < 2; ++run) {
+            Community c(9);
+            c.in.niter = 200;
+            c.in.opt_ro = pc.type;
+            c.in.optTaxaSiteShuffle = pc.shuffle;
+            c.in.opt_MatrixCorr = pc.method;
+            c.in.includePhylogeny = pc.phylogeny;
+            c.in.doBootstrapOpt = pc.bootstrap;
+            c.in.optWeightedNullModel = pc.weighted;
+            c.in.optRestrictPermutNullModel = pc.restricted ? 1 : 0;
+            if (pc.excluded) {
+                c.in.weight_OTUs = {1, 0, 1, 1};
+                c.in.restrictRaoWithinOpt = pc.restricted;
+            }
+            RegressionResults regr;
+            PseudoFResults pf;
+            if (pc.type == 4) {
+                regr.Allocate(c.nch + 2, c.nEnv);
+                c.in.regrResults = &regr;
+            }
+            if (pc.type == 5) {
+                for (int i = 0; i < c.n; ++i) c.E[i][0] = i % 3;
+                c.in.pseudoFResults = &pf;
+            }
+            std::ostringstream rndFile;
+            if (run == 0) {
+                c.in.rndFile = &rndFile;
+                c.in.printIntermPermResults = true;
+            }
+            omp_set_num_threads(run == 0 ? 1 : 3);
+            ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in)) << pc.name;
+            runs[run] = AllResults(c.in);
+            if (run == 0) {
+                EXPECT_NE(rndFile.str().find("ITERATION\t198"), std::string::npos) << pc.name;
+            }
+        }
+        ASSERT_EQ(runs[0].size(), runs[1].size()) << pc.name;
+        int differ = 0;
+        for (std::size_t k = 0; k < runs[0].size(); ++k)
+            differ += std::memcmp(&runs[0][k], &runs[1][k], sizeof(double)) != 0;
+        EXPECT_EQ(differ, 0) << pc.name;
+    }
+    omp_set_num_threads(saved);
+}
+
+TEST(PermTest, ProgressCountsFinishedIterationsOnTheCallingThread) {
+    const int saved = omp_get_max_threads();
+    for (int threads : {1, 3}) {
+        omp_set_num_threads(threads);
+        Community c;
+        c.in.niter = 60;
+        const std::thread::id caller = std::this_thread::get_id();
+        std::vector<int> seen;
+        bool otherThread = false, badText = false;
+        c.in.progress = [&](const char* message) {
+            otherThread = otherThread || std::this_thread::get_id() != caller;
+            int done = 0, total = 0;
+            badText = badText || std::sscanf(message, "Permutation test: %d of %d", &done, &total) != 2 || total != 60;
+            seen.push_back(done);
+        };
+        ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
+        EXPECT_FALSE(otherThread);
+        EXPECT_FALSE(badText);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << threads;
+        EXPECT_GE(seen.front(), 1);
+        EXPECT_EQ(seen.back(), 59);  // every random data set done, none claimed early
+    }
+    omp_set_num_threads(saved);
+}
+
+TEST(PermTest, IterationCountBeyondMemoryEndsCleanly) {
+    // INT_MAX iterations would need 24 x (INT_MAX + 8) values: refused through
+    // the out-of-memory path, not computed with an overflowed size.
+    Community c;
+    c.in.niter = INT_MAX;
+    bool ended = false;
+    try {
+        PermTest_FunctionalPhyl_Correl(c.in);
+    } catch (const FatalError& e) {
+        ended = e.code == FatalCode::OutOfMemory;
+    }
+    EXPECT_TRUE(ended);
+    c.in.niter = 2;  // below three: nothing to summarise
+    EXPECT_FALSE(PermTest_FunctionalPhyl_Correl(c.in));
+}
+
+// The Mantel form read through lists equals MatrixCorrelationLib's similarity
+// form on permuted copies, bit for bit, with missing values and either kind
+// of resemblance.
+TEST(FunctionalStats, MantelThroughListsEqualsCorrelationOfPermutedCopies) {
+    const int n = 13;
+    Random rnd;
+    InitRndNumberGenerator(rnd, 7);
+    Matrix<double> s1(n, n), s2(n, n);
+    std::vector<int> list(n);
+    RndList(rnd, n, list.data());
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            s1[i][j] = (i * 7 + j * 3) % 11 == 0 ? kMissing : std::sin(i * 1.3 + j * 0.7) * 0.5 + 0.5;
+            s2[i][j] = (i + 2 * j) % 9 == 0 ? kMissing : std::cos(i * 0.4 - j) * 0.5 + 0.5;
+        }
+    Matrix<double> p1(n, n), p2(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            p1[i][j] = s1[list[i] - 1][list[j] - 1];
+            p2[i][j] = s2[list[i] - 1][list[j] - 1];
+        }
+    const Matrix<double> raw(n, 1);
+    for (bool d1 : {false, true})
+        for (bool d2 : {false, true}) {
+            const double want1 = MatrixCorrelationLib(n, 1, 1, raw, raw, p1, s2, d1, d2, false, 'm');
+            const double got1 = MantelSimilarityForm(n, s1, list.data(), d1, s2, nullptr, d2);
+            const double want2 = MatrixCorrelationLib(n, 1, 1, raw, raw, s1, p2, d1, d2, false, 'm');
+            const double got2 = MantelSimilarityForm(n, s1, nullptr, d1, s2, list.data(), d2);
+            EXPECT_EQ(std::memcmp(&want1, &got1, sizeof want1), 0) << d1 << d2;
+            EXPECT_EQ(std::memcmp(&want2, &got2, sizeof want2), 0) << d1 << d2;
+            EXPECT_NE(want1, 0.0);
+        }
+    EXPECT_EQ(MantelSimilarityForm(1, s1, nullptr, false, s2, nullptr, false), 0.0);
 }
 
 }  // namespace
