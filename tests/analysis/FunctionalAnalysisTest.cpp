@@ -15,6 +15,7 @@
 #include "QMLib/Random.hpp"
 #include "support/Parts.hpp"
 #include "support/Scenario.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -167,8 +168,7 @@ struct Visit {
 };
 
 std::vector<Visit> Subsets(const std::vector<double>& weight, bool comb, int nMin, int nMax) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 1);
+    Random rnd = test::Seeded(1);
     std::vector<Visit> out;
     ForEachTraitSubset(rnd, static_cast<int>(weight.size()), weight, comb, nMin, nMax,
                        [&](const std::vector<int>& s, int it, long long total, int k) {
