@@ -188,8 +188,7 @@ TEST(Ordination, PrincipalComponentsAndCorrespondenceAnalysis) {
 }
 
 TEST(Ordination, CorrelatedRandomData) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 7);
+    Random rnd = test::Seeded(7);
     gsl_rng* ref = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(ref, 7);
     Matrix<double> id = FromRows({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}), out(4, 3);

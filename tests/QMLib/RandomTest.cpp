@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "QMLib/Random.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -30,8 +31,7 @@ std::vector<int> Iota(int n) {
 }
 
 TEST(Random, GeneratorIsSeededMersenneTwister) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 4357);
+    Random rnd = test::Seeded(4357);
     EXPECT_STREQ(gsl_rng_name(rnd.get()), "mt19937");
     Reference ref(4357);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(gsl_rng_get(rnd.get()), gsl_rng_get(ref.g));
@@ -49,8 +49,7 @@ TEST(Random, GeneratorIsSeededMersenneTwister) {
 }
 
 TEST(Random, ShufflesDrawTheReferenceSequence) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 2024);
+    Random rnd = test::Seeded(2024);
     Reference ref(2024);
 
     std::vector<int> list(10);
@@ -100,8 +99,7 @@ TEST(Random, ShufflesDrawTheReferenceSequence) {
 }
 
 TEST(Random, ListEdgeCases) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 1);
+    Random rnd = test::Seeded(1);
     Reference ref(1);
     int one = 0;
     RndList(rnd, 1, &one);

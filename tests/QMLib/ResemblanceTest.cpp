@@ -204,30 +204,32 @@ TEST(Resemblance, BinaryFamily) {
     EXPECT_EQ(b, 2.0);
     EXPECT_EQ(c, 1.0);
     EXPECT_EQ(d, 1.0);
-    EXPECT_DOUBLE_EQ(Jaccard(6, x, y), 0.25);
-    EXPECT_DOUBLE_EQ(JaccardDissimilarity(6, x, y), 0.75);
-    EXPECT_DOUBLE_EQ(JaccardTurnover(6, x, y), 2.0 / 3.0);
-    EXPECT_DOUBLE_EQ(JaccardNestedness(6, x, y), 1.0 / 12.0);
-    EXPECT_DOUBLE_EQ(Sorensen(6, x, y), 0.4);
-    EXPECT_DOUBLE_EQ(SorensenDissimilarity(6, x, y), 0.6);
-    EXPECT_DOUBLE_EQ(SorensenTurnover(6, x, y), 0.5);
-    EXPECT_DOUBLE_EQ(SorensenNestedness(6, x, y), 0.1);
-    EXPECT_DOUBLE_EQ(SokalMichener(6, x, y), 0.2);
-    EXPECT_DOUBLE_EQ(SimpleMatching(6, x, y), 0.4);
-    EXPECT_DOUBLE_EQ(Ochiai(6, x, y), 1.0 / std::sqrt(6.0));
-    EXPECT_DOUBLE_EQ(MeanSquareContingency(6, x, y), 1.0 / 36.0);
-
+    using Index = double (*)(int, const double*, const double*);
+    const double kUnchecked = std::nan("");
+    const struct {
+        Index f;
+        double mixed, empty;  // for x, y above and for two empty rows
+    } cases[] = {
+        {Jaccard, 0.25, 0.0},
+        {JaccardDissimilarity, 0.75, 1.0},
+        {JaccardTurnover, 2.0 / 3.0, kMissing},
+        {JaccardNestedness, 1.0 / 12.0, kMissing},
+        {Sorensen, 0.4, 0.0},
+        {SorensenDissimilarity, 0.6, 1.0},
+        {SorensenTurnover, 0.5, kMissing},
+        {SorensenNestedness, 0.1, kMissing},
+        {SokalMichener, 0.2, kUnchecked},
+        {SimpleMatching, 0.4, kUnchecked},
+        {Ochiai, 1.0 / std::sqrt(6.0), 0.0},
+        {MeanSquareContingency, 1.0 / 36.0, 0.0},
+    };
     const double z[] = {0, 0};
-    EXPECT_EQ(Jaccard(2, z, z), 0.0);
-    EXPECT_EQ(JaccardDissimilarity(2, z, z), 1.0);
-    EXPECT_EQ(JaccardTurnover(2, z, z), kMissing);
-    EXPECT_EQ(JaccardNestedness(2, z, z), kMissing);
-    EXPECT_EQ(Sorensen(2, z, z), 0.0);
-    EXPECT_EQ(SorensenDissimilarity(2, z, z), 1.0);
-    EXPECT_EQ(SorensenTurnover(2, z, z), kMissing);
-    EXPECT_EQ(SorensenNestedness(2, z, z), kMissing);
-    EXPECT_EQ(Ochiai(2, z, z), 0.0);
-    EXPECT_EQ(MeanSquareContingency(2, z, z), 0.0);
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        EXPECT_DOUBLE_EQ(cases[k].f(6, x, y), cases[k].mixed) << k;
+        if (!std::isnan(cases[k].empty)) {
+            EXPECT_EQ(cases[k].f(2, z, z), cases[k].empty) << k;
+        }
+    }
 }
 
 TEST(Resemblance, DispatcherAndTranslation) {
@@ -261,62 +263,42 @@ TEST(Resemblance, DispatcherAndTranslation) {
     for (int opt = 0; opt <= 11; ++opt) EXPECT_EQ(TranslateReseOpt_KOLVAR_DORMAL(opt), expected[opt]) << opt;
 }
 
-TEST(Resemblance, EuclideanIsTheSameOnOneThreadAndOnMany) {
-    const int n = 500, p = 8;
-    std::mt19937 gen(11);
-    std::normal_distribution<double> norm(0.0, 1.0);
-    Matrix<double> data(n, p);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < p; ++j) data[i][j] = gen() % 20 == 0 ? kMissing : norm(gen);
-    const int select[] = {1, 0, 1, 1, 0, 1, 1, 1};
-    const int saved = omp_get_max_threads();
-    Matrix<double> a1(n, n), a2(n, n), b1(n, n), b2(n, n);
-    omp_set_num_threads(1);
-    EucliDistMV(n, p, data, a1);
-    EucliDistMVSelect(n, p, data, b1, select);
-    omp_set_num_threads(4);
-    EucliDistMV(n, p, data, a2);
-    EucliDistMVSelect(n, p, data, b2, select);
-    omp_set_num_threads(saved);
-    int mismatches = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) mismatches += (a1[i][j] != a2[i][j]) + (b1[i][j] != b2[i][j]);
-    EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(a1[17][4], a1[4][17]);
-}
-
-TEST(Resemblance, CompleteDataRouteGivesThePairwiseBits) {
-    // Without missing values the distances take the column-wise route; every
-    // pair must still get exactly the bits of the pair-by-pair sum, on any
-    // number of threads.
+// Both routes (pair by pair with missing values, column-wise without) give
+// every pair exactly the bits of the plain pairwise sum, on any number of threads.
+TEST(Resemblance, EuclideanGivesThePairwiseBitsOnOneThreadAndOnMany) {
     const int n = 300, p = 12;
-    std::mt19937 gen(5);
-    std::uniform_real_distribution<double> u(-3.0, 3.0);
-    Matrix<double> data(n, p);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < p; ++j) data[i][j] = u(gen);
     const int select[] = {1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1};
-    const int saved = omp_get_max_threads();
-    Matrix<double> one(n, n), many(n, n), sel(n, n);
-    omp_set_num_threads(1);
-    EucliDistMV(n, p, data, one);
-    omp_set_num_threads(4);
-    EucliDistMV(n, p, data, many);
-    EucliDistMVSelect(n, p, data, sel, select);
-    omp_set_num_threads(saved);
-    int mismatches = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            double s = 0.0, t = 0.0;
-            for (int k = 0; k < p; ++k) {
-                const double d = data[i][k] - data[j][k];
-                s += d * d;
-                if (select[k]) t += d * d;
+    for (const bool holes : {false, true}) {
+        std::mt19937 gen(holes ? 11 : 5);
+        std::uniform_real_distribution<double> u(-3.0, 3.0);
+        Matrix<double> data(n, p);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < p; ++j) data[i][j] = holes && gen() % 20 == 0 ? kMissing : u(gen);
+        const int saved = omp_get_max_threads();
+        Matrix<double> one(n, n), many(n, n), sel1(n, n), sel4(n, n);
+        omp_set_num_threads(1);
+        EucliDistMV(n, p, data, one);
+        EucliDistMVSelect(n, p, data, sel1, select);
+        omp_set_num_threads(4);
+        EucliDistMV(n, p, data, many);
+        EucliDistMVSelect(n, p, data, sel4, select);
+        omp_set_num_threads(saved);
+        int mismatches = 0;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                double s = 0.0, t = 0.0;
+                for (int k = 0; k < p; ++k) {
+                    if (data[i][k] == kMissing || data[j][k] == kMissing) continue;
+                    const double d = data[i][k] - data[j][k];
+                    s += d * d;
+                    if (select[k]) t += d * d;
+                }
+                const double want = s == 0.0 ? 0.0 : std::sqrt(s), wantSel = t == 0.0 ? 0.0 : std::sqrt(t);
+                mismatches += (one[i][j] != want) + (many[i][j] != want) + (sel1[i][j] != wantSel) +
+                              (sel4[i][j] != wantSel);
             }
-            const double want = s == 0.0 ? 0.0 : std::sqrt(s), wantSel = t == 0.0 ? 0.0 : std::sqrt(t);
-            mismatches += (one[i][j] != want) + (many[i][j] != want) + (sel[i][j] != wantSel);
-        }
-    EXPECT_EQ(mismatches, 0);
+        EXPECT_EQ(mismatches, 0) << (holes ? "with missing values" : "complete");
+    }
 }
 
 }  // namespace

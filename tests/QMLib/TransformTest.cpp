@@ -14,23 +14,22 @@ const auto Make = Matrix<double>::FromRows;
 
 double Single(double v) { return static_cast<double>(static_cast<float>(v)); }
 
+std::vector<double> Row(const Matrix<double>& m, std::size_t i) { return {m[i].begin(), m[i].end()}; }
+using V = std::vector<double>;
+
 TEST(Transform, RowAndColumnRescalingKeepMissingValues) {
     Matrix<double> m = Make({{2, kMissing, 2}, {0, 0, 0}, {1, 3, kMissing}});
     UnitSumRowsAdjMV(3, 3, m, m);
-    EXPECT_EQ(m[0][0], 0.5);
-    EXPECT_EQ(m[0][1], kMissing);
-    EXPECT_EQ(m[0][2], 0.5);
-    EXPECT_EQ(m[1][1], 0.0);  // a zero row is copied unchanged, not divided by 0
-    EXPECT_EQ(m[2][0], 0.25);
-    EXPECT_EQ(m[2][1], 0.75);
+    EXPECT_EQ(Row(m, 0), (V{0.5, kMissing, 0.5}));
+    EXPECT_EQ(Row(m, 1), (V{0, 0, 0}));  // a zero row is copied unchanged, not divided by 0
+    EXPECT_EQ(Row(m, 2), (V{0.25, 0.75, kMissing}));
 
     Matrix<double> r = Make({{5, 1}, {5, kMissing}, {5, 3}});
     Matrix<double> out(3, 2);
     RangeColsAdjMV(3, 2, r, out);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(out[i][0], 0.0);  // constant column
-    EXPECT_EQ(out[0][1], 0.0);
-    EXPECT_EQ(out[1][1], kMissing);
-    EXPECT_EQ(out[2][1], 1.0);
+    EXPECT_EQ(Row(out, 0), (V{0, 0}));  // constant column: 0
+    EXPECT_EQ(Row(out, 1), (V{0, kMissing}));
+    EXPECT_EQ(Row(out, 2), (V{0, 1}));
 
     Matrix<double> c = Make({{3, 0}, {kMissing, 0}, {4, 0}});
     NormalizeColsMV(3, 2, c, out);
@@ -78,9 +77,7 @@ TEST(Transform, StandardizationsAndOutliers) {
     EXPECT_DOUBLE_EQ(z[0], -1.0 / sd);
     EXPECT_EQ(z[1], 0.0);
     EXPECT_DOUBLE_EQ(z[2], 1.0 / sd);
-    EXPECT_EQ(flag[0], 1);
-    EXPECT_EQ(flag[1], 0);
-    EXPECT_EQ(flag[2], 1);
+    EXPECT_EQ(std::vector<int>(flag, flag + 3), (std::vector<int>{1, 0, 1}));
 
     Matrix<double> m = Make({{1, 2}, {3, 2}});
     Matrix<double> out(2, 2);
@@ -118,10 +115,7 @@ TEST(Transform, StandardizationsAndOutliers) {
 TEST(Transform, RanksAndComponents) {
     double r[] = {3, kMissing, 1, 3};
     RankVectorAdjMV(4, r);
-    EXPECT_EQ(r[0], 2.5);
-    EXPECT_EQ(r[1], kMissing);
-    EXPECT_EQ(r[2], 1.0);
-    EXPECT_EQ(r[3], 2.5);
+    EXPECT_EQ(V(r, r + 4), (V{2.5, kMissing, 1, 2.5}));
     // A value below the missing code is still ranked first among present values.
     double low[] = {-2000, kMissing, 5};
     RankVectorAdjMV(3, low);
@@ -131,21 +125,14 @@ TEST(Transform, RanksAndComponents) {
     const double a[] = {-3, 1, 2, -1};
     int order[4];
     RankVectorAbs(4, a, order);
-    EXPECT_EQ(order[0], 2);  // |1| and |-1| tie: initial order kept
-    EXPECT_EQ(order[1], 4);
-    EXPECT_EQ(order[2], 3);
-    EXPECT_EQ(order[3], 1);
+    EXPECT_EQ(std::vector<int>(order, order + 4), (std::vector<int>{2, 4, 3, 1}));  // |1|, |-1| tie: order kept
 
     Matrix<double> w = Make({{2, 0, 4}});
     Matrix<double> qual(1, 3), quant(1, 3);
     DataPartitionQualQuant(1, 3, w, qual, 2);
     DataPartitionQualQuant(1, 3, w, quant, 1);
-    EXPECT_EQ(qual[0][0], 3.0);
-    EXPECT_EQ(qual[0][1], 0.0);
-    EXPECT_EQ(qual[0][2], 3.0);
-    EXPECT_EQ(quant[0][0], -1.0);
-    EXPECT_EQ(quant[0][1], 0.0);
-    EXPECT_EQ(quant[0][2], 1.0);
+    EXPECT_EQ(Row(qual, 0), (V{3, 0, 3}));
+    EXPECT_EQ(Row(quant, 0), (V{-1, 0, 1}));
 
     // r = (1, 3), c = (2, 2), N = 4: cell (0,0) = (1*4 - 1*2) / (sqrt(2) * 4).
     Matrix<double> dev(2, 2);
@@ -188,9 +175,8 @@ TEST(Transform, DistanceAndProductConversions) {
 
     Matrix<double> s = Make({{1, 0.25}, {0, 1}});
     ProbToDissim(2, s, out);
-    EXPECT_EQ(out[0][1], 0.75);
-    EXPECT_EQ(out[1][0], 0.75);
-    EXPECT_EQ(out[1][1], 0.0);
+    EXPECT_EQ(Row(out, 0), (V{0, 0.75}));
+    EXPECT_EQ(Row(out, 1), (V{0.75, 0}));
 
     // Points 0, 1, 3 on a line: double centring of the squared distances gives
     // the cross products of the centred coordinates (-4/3, -1/3, 5/3).

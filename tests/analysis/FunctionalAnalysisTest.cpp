@@ -15,6 +15,7 @@
 #include "QMLib/Random.hpp"
 #include "support/Parts.hpp"
 #include "support/Scenario.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -167,8 +168,7 @@ struct Visit {
 };
 
 std::vector<Visit> Subsets(const std::vector<double>& weight, bool comb, int nMin, int nMax) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 1);
+    Random rnd = test::Seeded(1);
     std::vector<Visit> out;
     ForEachTraitSubset(rnd, static_cast<int>(weight.size()), weight, comb, nMin, nMax,
                        [&](const std::vector<int>& s, int it, long long total, int k) {
@@ -305,11 +305,14 @@ int Count(const std::string& text, const std::string& what) {
 }
 
 TEST(FunctionalAnalysisRun, SubsetsShareOneTestDescriptionAndSeedReproduces) {
-    SmallRun a;
-    a.p.fa.doTraitCombOpt = true;
-    a.p.fa.nMinTraitsChRank = 1;
-    a.p.fa.nMaxTraitsChRank = 2;
-    const std::string report = a.Run();
+    const auto subsets = [](SmallRun& r) {
+        r.p.fa.doTraitCombOpt = true;
+        r.p.fa.nMinTraitsChRank = 1;
+        r.p.fa.nMaxTraitsChRank = 2;
+        return r.Run();
+    };
+    SmallRun a, b;
+    const std::string report = subsets(a);
     EXPECT_EQ(Count(report, "The statistics shown below are"), 1);
     EXPECT_EQ(Count(report, "\n\nTRAITS:\t"), 6);
     EXPECT_EQ(Count(report, "Random generator seed: 7\n"), 1);
@@ -317,11 +320,7 @@ TEST(FunctionalAnalysisRun, SubsetsShareOneTestDescriptionAndSeedReproduces) {
     EXPECT_TRUE(a.dir.Exists("tRDa.txt"));
     EXPECT_EQ(a.p.session.whichRndData, "tRDa.txt");
 
-    SmallRun b;
-    b.p.fa.doTraitCombOpt = true;
-    b.p.fa.nMinTraitsChRank = 1;
-    b.p.fa.nMaxTraitsChRank = 2;
-    EXPECT_EQ(b.Run(), report);  // fixed clock: even the time lines agree
+    EXPECT_EQ(subsets(b), report);  // fixed clock: even the time lines agree
 }
 
 TEST(FunctionalAnalysisRun, OneTypeWritesOnlyHeaderAndClosing) {
@@ -354,29 +353,23 @@ TEST(FunctionalAnalysisRun, NominalTraitAndMissingEShapeTheStatistics) {
     EXPECT_NE(noE.find("\nr(RY)=\t"), std::string::npos);
 }
 
-TEST(FunctionalAnalysisRun, UnopenableResultsFileIsFatal) {
-    SmallRun r;
-    r.p.session.volumeName = r.dir.path().string() + "/missing-folder/";
-    try {
-        PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
-        ADD_FAILURE() << "no exception";
-    } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::FailToOpen);
+// A results folder that does not exist is a failure to open; a folder where the
+// random-data file should be stops the run (the program maps it to status 1, silently).
+TEST(FunctionalAnalysisRun, UnopenableFilesEndTheRun) {
+    for (const bool randomData : {false, true}) {
+        SmallRun r;
+        if (randomData)
+            std::filesystem::create_directory(r.dir.path() / "tRDa.txt");
+        else
+            r.p.session.volumeName = r.dir.path().string() + "/missing-folder/";
+        try {
+            PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
+            ADD_FAILURE() << "no exception " << randomData;
+        } catch (const FatalError& e) {
+            EXPECT_EQ(e.code, randomData ? FatalCode::Stop : FatalCode::FailToOpen);
+        }
+        EXPECT_NE(r.err.str().find("can't open"), std::string::npos) << randomData;
     }
-    EXPECT_NE(r.err.str().find("can't open"), std::string::npos);
-}
-
-TEST(FunctionalAnalysisRun, UnopenableRandomDataFileEndsWithStatusOne) {
-    SmallRun r;
-    // A folder where the random-data file should be: it cannot be opened.
-    std::filesystem::create_directory(r.dir.path() / "tRDa.txt");
-    try {
-        PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
-        ADD_FAILURE() << "no exception";
-    } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::Stop);  // the program maps it to status 1, silently
-    }
-    EXPECT_NE(r.err.str().find("can't open"), std::string::npos);
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ TEST(NumberPrompt, ListForm) {
 }
 
 TEST(NumberPrompt, RangeFormShowsLimitsInShortestForm) {
-    TestConsole t("-1 12\n");
-    EXPECT_EQ(ReadNumberIn(t.con, "%d\n", "-", 0.0, 2147483647.0), 12.0);
+    TestConsole t("-1 2147483647\n");  // both limits belong to the range
+    EXPECT_EQ(ReadNumberIn(t.con, "%d\n", "-", 0.0, 2147483647.0), 2147483647.0);
     EXPECT_EQ(t.err.str(), "\a\nIncorrect input = -1. Reenter.\nAccepted input: 0 to 2.14748e+09\n");
 
     TestConsole edge("0.5 1 3.4028234663852886e38");

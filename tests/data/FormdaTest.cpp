@@ -33,39 +33,19 @@ DataSet SmallDataSet() {
     d.chtype = {1, 2, 3};
     d.onsta = {2, 3, 3};
     d.reLabel = {"plotA", "plotB"};
-    d.csm_Float.assign(3, 3);
-    const double b[3][3] = {{1, 2, 0.123456789}, {0, 1, -999}, {1, 3, 1234567.0}};
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) d.csm_Float[i][k] = b[i][k];
-    d.cadat.assign(3, 2);
-    const double w[3][2] = {{0.5, 0}, {2.0 / 3.0, 1}, {-999, 7}};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 2; ++j) d.cadat[i][j] = w[i][j];
+    d.csm_Float = Matrix<double>::FromRows({{1, 2, 0.123456789}, {0, 1, -999}, {1, 3, 1234567.0}});
+    d.cadat = Matrix<double>::FromRows({{0.5, 0}, {2.0 / 3.0, 1}, {-999, 7}});
     d.nenv = 2;
     d.optEnvVarType = 5;
     d.envVarType = {3, 2};
     d.envLabel = {"moisture", "soil"};
     d.envName = "field2019";
-    d.env.assign(2, 2);
-    d.env[0][0] = 0.1;
-    d.env[0][1] = 1;
-    d.env[1][0] = -999;
-    d.env[1][1] = 2;
+    d.env = Matrix<double>::FromRows({{0.1, 1}, {-999, 2}});
     d.nSpp = 2;
     d.whichSpp = "species list.txt";
     d.spp = {"Poa annua", "Bromus erectus"};
-    d.sppRelMap.assign(2, 2);
-    d.sppRelMap[0][0] = '1';
-    d.sppRelMap[0][1] = '0';
-    d.sppRelMap[1][0] = '1';
-    d.sppRelMap[1][1] = '1';
-    d.cstSppMap.assign(3, 2);
-    d.cstSppMap[0][0] = '1';
-    d.cstSppMap[0][1] = '0';
-    d.cstSppMap[1][0] = '0';
-    d.cstSppMap[1][1] = '1';
-    d.cstSppMap[2][0] = '0';
-    d.cstSppMap[2][1] = '1';
+    d.sppRelMap = Matrix<char>::FromRows({{'1', '0'}, {'1', '1'}});
+    d.cstSppMap = Matrix<char>::FromRows({{'1', '0'}, {'0', '1'}, {'0', '1'}});
     d.SMWSize = 2;
     d.hasPhylogeny = true;
     d.phylogenyMatrixType = 1;
@@ -131,48 +111,19 @@ TEST(Formda, RoundTripKeepsEverythingAtSixDigits) {
     Streams s;
     const DataSet r = ReadBack(Written(d), s);
     EXPECT_EQ(r.dataName, "My data ");  // the blank the writer puts after the title
-    EXPECT_EQ(r.nch, 3);
-    EXPECT_EQ(r.ncsm, 2);
-    EXPECT_EQ(r.tcst, 3);
-    EXPECT_EQ(r.chLabel, d.chLabel);
-    EXPECT_EQ(r.chtype, d.chtype);
-    EXPECT_EQ(r.onsta, d.onsta);
     EXPECT_EQ(r.chrange, std::vector<double>(3, 0.0));
-    EXPECT_EQ(r.reLabel, d.reLabel);
     EXPECT_EQ(r.ncst, std::vector<int>(2, 0));
     EXPECT_DOUBLE_EQ(r.csm_Float[0][2], 0.123457);
     EXPECT_EQ(r.csm_Float[1][2], -999.0);
     EXPECT_DOUBLE_EQ(r.csm_Float[2][2], 1234570.0);
-    EXPECT_EQ(r.csm_Float[2][1], 3.0);
     EXPECT_DOUBLE_EQ(r.cadat[1][0], 0.666667);
     EXPECT_EQ(r.cadat[2][0], -999.0);
-    EXPECT_EQ(r.cadat[2][1], 7.0);
-    EXPECT_EQ(r.nenv, 2);
-    EXPECT_EQ(r.optEnvVarType, 5);
-    EXPECT_EQ(r.envVarType, d.envVarType);
-    EXPECT_EQ(r.envLabel, d.envLabel);
-    EXPECT_EQ(r.envName, "field2019");
     EXPECT_DOUBLE_EQ(r.env[0][0], 0.1);
     EXPECT_EQ(r.env[1][0], -999.0);
-    EXPECT_EQ(r.env[1][1], 2.0);
     EXPECT_EQ(r.temEnvBin, 0);
     EXPECT_EQ(r.temEnvQual, 1);
     EXPECT_EQ(r.temEnvQuant, 1);
-    EXPECT_EQ(r.nSpp, 2);
     EXPECT_EQ(r.whichSpp, "species list.txt ");
-    EXPECT_EQ(r.spp, d.spp);
-    EXPECT_EQ(r.sppRelMap[0][0], '1');
-    EXPECT_EQ(r.sppRelMap[0][1], '0');
-    EXPECT_EQ(r.sppRelMap[1][1], '1');
-    EXPECT_EQ(r.cstSppMap[0][1], '0');
-    EXPECT_EQ(r.cstSppMap[2][1], '1');
-    EXPECT_EQ(r.SMWSize, 2);
-    EXPECT_TRUE(r.hasPhylogeny);
-    EXPECT_EQ(r.phylogenyMatrixType, 1);
-    EXPECT_EQ(r.phylogenyRese[1][2], 0.75);
-    EXPECT_EQ(r.phylogenyRese[2][2], 1.0);
-    EXPECT_TRUE(r.hasTraitGroups);
-    EXPECT_EQ(r.traitGroups, d.traitGroups);
     // The working storage is there, zeroed, at the data set's sizes.
     EXPECT_EQ(r.nchor, std::vector<int>(3, 0));
     EXPECT_EQ(r.weight_OTUs.size(), 3u);
@@ -185,7 +136,7 @@ TEST(Formda, RoundTripKeepsEverythingAtSixDigits) {
     EXPECT_GE(r.eVarSelect.size(), 2u);
     EXPECT_TRUE(s.err.str().empty());
     // Written again, the file is the same apart from the blanks added after
-    // the title and the species-name source.
+    // the title and the species-name source: every field written was read back.
     DataSet again = r;
     again.whichSpp = d.whichSpp;
     EXPECT_EQ(Written(again, "My data"), Written(d));

@@ -26,14 +26,8 @@ DataSet SmallSet() {
     d.chtype = {3, 2};
     d.chrange = {0, 0};
     d.onsta = {0, 0};
-    d.csm_Float = Matrix<double>(4, 2);
-    const double b[4][2] = {{1, 9}, {4, 9}, {7, 9}, {-999, 9}};
-    for (int i = 0; i < 4; ++i)
-        for (int k = 0; k < 2; ++k) d.csm_Float[i][k] = b[i][k];
-    d.cadat = Matrix<double>(4, 3);
-    const double w[4][3] = {{1, 0, 0}, {0, 2, 0}, {0, 0, 0}, {0, 0, 3}};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 3; ++j) d.cadat[i][j] = w[i][j];
+    d.csm_Float = Matrix<double>::FromRows({{1, 9}, {4, 9}, {7, 9}, {-999, 9}});
+    d.cadat = Matrix<double>::FromRows({{1, 0, 0}, {0, 2, 0}, {0, 0, 0}, {0, 0, 3}});
     d.spp = {"Poa annua", "Poa annua", "Carex nigra", "Poa alpina"};
     CheckSpecies(d, 1);
     SpeciesReleveMap(d);
@@ -152,12 +146,6 @@ TEST(Import, TrimSpeciesDropsMembershipsWithoutCooccurrence) {
     EXPECT_EQ(d.sppRelMap.rows(), 1u);
 }
 
-}  // namespace
-}  // namespace kolvar
-
-namespace kolvar {
-namespace {
-
 // Equal names merge into the first of them, whatever their number and order;
 // the maps follow in one pass.
 TEST(SpeciesMerge, EqualNamesBecomeOneSpeciesInOrderOfFirstOccurrence) {
@@ -165,20 +153,17 @@ TEST(SpeciesMerge, EqualNamesBecomeOneSpeciesInOrderOfFirstOccurrence) {
     d.tcst = 6;
     d.ncsm = 2;
     d.nch = 1;
-    d.cadat = Matrix<double>(6, 2);
-    const double w[6][2] = {{1, 0}, {0, 1}, {1, 0}, {0, 0}, {0, 2}, {3, 0}};
-    for (int i = 0; i < 6; ++i)
-        for (int j = 0; j < 2; ++j) d.cadat[i][j] = w[i][j];
+    d.cadat = Matrix<double>::FromRows({{1, 0}, {0, 1}, {1, 0}, {0, 0}, {0, 2}, {3, 0}});
     d.spp = {"B", "A", "B", "C", "A", "B"};
     CheckSpecies(d, 1);
     SpeciesReleveMap(d);
     ASSERT_EQ(d.nSpp, 3);
     EXPECT_EQ(d.spp, std::vector<std::string>({"B", "A", "C"}));
     const char* cst[6] = {"100", "010", "100", "001", "010", "100"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(std::string(d.cstSppMap[i].begin(), d.cstSppMap[i].end()), cst[i]) << i;
-    EXPECT_EQ(std::string(d.sppRelMap[0].begin(), d.sppRelMap[0].end()), "10");
-    EXPECT_EQ(std::string(d.sppRelMap[1].begin(), d.sppRelMap[1].end()), "01");
-    EXPECT_EQ(std::string(d.sppRelMap[2].begin(), d.sppRelMap[2].end()), "00");
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(MapRow(d.cstSppMap, i), cst[i]) << i;
+    EXPECT_EQ(MapRow(d.sppRelMap, 0), "10");
+    EXPECT_EQ(MapRow(d.sppRelMap, 1), "01");
+    EXPECT_EQ(MapRow(d.sppRelMap, 2), "00");
 
     // After a merge of data sets the same names meet again: memberships and
     // presences are added to the first.
@@ -196,9 +181,9 @@ TEST(SpeciesMerge, EqualNamesBecomeOneSpeciesInOrderOfFirstOccurrence) {
     CheckSpeciesMerge(d);
     ASSERT_EQ(d.nSpp, 2);
     EXPECT_EQ(d.spp, std::vector<std::string>({"B", "A"}));
-    EXPECT_EQ(std::string(d.cstSppMap[2].begin(), d.cstSppMap[2].end()), "10");
-    EXPECT_EQ(std::string(d.cstSppMap[5].begin(), d.cstSppMap[5].end()), "10");
-    EXPECT_EQ(std::string(d.sppRelMap[0].begin(), d.sppRelMap[0].end()), "10");
+    EXPECT_EQ(MapRow(d.cstSppMap, 2), "10");
+    EXPECT_EQ(MapRow(d.cstSppMap, 5), "10");
+    EXPECT_EQ(MapRow(d.sppRelMap, 0), "10");
 }
 
 }  // namespace

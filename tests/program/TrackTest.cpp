@@ -126,22 +126,11 @@ TEST(Track, FullFormLayoutAndRoundTrip) {
     std::istringstream fp(text);
     ReadTrackFrom(t.p, fp, "aTrk.txt");
     EXPECT_TRUE(t.err.str().empty());
+    // Written again the same: every setting written was read back.
     EXPECT_EQ(TrackText(t.p, true), text);
-    const DataSet& d = *t.p.data;
-    EXPECT_EQ(t.p.session.whichHier, "aHie.txt");
-    EXPECT_EQ(t.p.flags.hasRoVelComplexPROB, 1);
-    EXPECT_EQ(t.p.hier.fuzziness, 1.25);
-    EXPECT_EQ(t.p.groups.nPart, 2);
-    EXPECT_EQ(d.grLabelP[0][1], "dry");
-    EXPECT_EQ(d.groupRelP[0][2], 2);
-    EXPECT_EQ(d.grCstLabelP[0][0], "ABCD");  // four-character labels stay apart
-    EXPECT_EQ(d.grCstLabelP[0][1], "EFGH");
-    EXPECT_EQ(d.groupCstP[0][2], 2);
-    EXPECT_EQ(d.groupCstP[0][3], 0);
-    EXPECT_EQ(d.relSelect, (std::vector<int>{1, 0, 1}));
-    EXPECT_EQ(t.p.hier.SMWSize, 4);
-    EXPECT_EQ(d.SMWSize, 4);
-    EXPECT_EQ(t.p.groups.whichLevelGrCST, 2);
+    EXPECT_EQ(t.p.data->grCstLabelP[0][0], "ABCD");  // four-character labels stay apart
+    EXPECT_EQ(t.p.data->groupCstP[0][3], 0);
+    EXPECT_EQ(t.p.data->SMWSize, 4);  // the data set follows the session's window size
 
     // Windows line ends and a byte-order mark read the same.
     std::string crlf = "\xEF\xBB\xBF";

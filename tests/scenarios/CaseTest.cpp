@@ -34,13 +34,6 @@ const fs::path& CasesDir() {
     return dir;
 }
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 std::vector<std::string> Lines(const fs::path& p) {
     std::vector<std::string> lines;
     std::ifstream f(p);
@@ -83,7 +76,7 @@ std::string WithoutProgress(const std::string& text) {
 std::map<std::string, std::string> Snapshot(const fs::path& dir) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::directory_iterator(dir))
-        if (e.is_regular_file()) files[e.path().filename().string()] = Slurp(e.path());
+        if (e.is_regular_file()) files[e.path().filename().string()] = test::Slurp(e.path());
     return files;
 }
 
@@ -108,7 +101,7 @@ TEST_P(Case, RunsAsRecorded) {
                 fs::copy_file(e.path(), scratch.path() / e.path().filename(), fs::copy_options::overwrite_existing);
 
         const auto before = Snapshot(scratch.path());
-        const test::RunResult r = test::RunKolvar(scratch, Slurp(dir / (run + ".answers")), 300);
+        const test::RunResult r = test::RunKolvar(scratch, test::Slurp(dir / (run + ".answers")), 300);
         const auto after = Snapshot(scratch.path());
 
         const std::string status = std::to_string(r.status) + (r.timedOut ? " timeout" : "");
@@ -116,18 +109,18 @@ TEST_P(Case, RunsAsRecorded) {
         EXPECT_EQ(status, wantStatus);
         std::string out = Mask(r.out);
         if (fs::exists(dir / (run + ".progress"))) out = WithoutProgress(out);
-        EXPECT_EQ(out, Slurp(dir / (run + ".out")));
-        EXPECT_EQ(Mask(r.err), Slurp(dir / (run + ".err")));
+        EXPECT_EQ(out, test::Slurp(dir / (run + ".out")));
+        EXPECT_EQ(Mask(r.err), test::Slurp(dir / (run + ".err")));
 
         std::map<std::string, std::string> expected;
         if (fs::is_directory(dir / (run + ".files")))
             for (const auto& e : fs::directory_iterator(dir / (run + ".files")))
-                expected[e.path().filename().string()] = Slurp(e.path());
+                expected[e.path().filename().string()] = test::Slurp(e.path());
         for (const auto& line : Lines(dir / (run + ".expect"))) {
             std::istringstream words(line);
             std::string name, shared;
             words >> name >> shared;
-            expected[name] = Slurp(CasesDir() / "_shared" / shared);
+            expected[name] = test::Slurp(CasesDir() / "_shared" / shared);
         }
         for (const auto& [name, content] : before)
             EXPECT_TRUE(after.count(name)) << name << " disappeared";

@@ -51,18 +51,6 @@ std::string ErrorRate(unsigned seed, const std::string& every = "n\n1\n") {
            "\nf\ny\nb\n0\n0\n1\n6\nm\n1\n1\nn\n9\ns\nn\n" + every + "X\n";
 }
 
-// File content without its time-stamp lines (the only lines that name a weekday).
-std::string WithoutTimeStamps(const std::string& text) {
-    std::istringstream in(text);
-    std::string line, out;
-    for (; std::getline(in, line);) {
-        bool stamp = line.size() == 24 && line[3] == ' ' && line[7] == ' ' && line[13] == ':';
-        if (line.rfind("Elapsed time (seconds):", 0) == 0) stamp = true;
-        if (!stamp) out += line + '\n';
-    }
-    return out;
-}
-
 TEST(SimulationScenario, DataOnlyModeWritesTheSimulatedDataFiles) {
     ScratchDir dir;
     WriteInputs(dir);
@@ -115,7 +103,7 @@ TEST(SimulationScenario, SameSeedSameFiles) {
     for (const char* f : {"B_Simulated.txt", "W_Simulated.txt", "E_Simulated.txt", "CommunityData.txt", "CWM.txt",
                           "Prob.txt", "DensityDependence_AgeRelatedProb.txt"})
         EXPECT_EQ(a.Read(f), b.Read(f)) << f;
-    EXPECT_EQ(WithoutTimeStamps(a.Read("FinalSimulatedData.txt")), WithoutTimeStamps(b.Read("FinalSimulatedData.txt")));
+    EXPECT_EQ(test::WithoutTimeStamps(a.Read("FinalSimulatedData.txt")), test::WithoutTimeStamps(b.Read("FinalSimulatedData.txt")));
     EXPECT_NE(a.Read("W_Simulated.txt"), c.Read("W_Simulated.txt"));
 }
 
@@ -147,7 +135,7 @@ TEST(SimulationScenario, SmallErrorRateStudy) {
     EXPECT_EQ(dir.Read("W_Simulated.txt"), "");
     ASSERT_EQ(RunKolvar(again, ErrorRate(5)).status, 0);
     EXPECT_EQ(dir.Read("Summary.txt"), again.Read("Summary.txt"));
-    EXPECT_EQ(WithoutTimeStamps(final), WithoutTimeStamps(again.Read("FinalSimulatedData.txt")));
+    EXPECT_EQ(test::WithoutTimeStamps(final), test::WithoutTimeStamps(again.Read("FinalSimulatedData.txt")));
 }
 
 TEST(SimulationScenario, EveryTraitSubsetWithEveryFactor) {

@@ -8,6 +8,7 @@
 
 #include "QMLib/Random.hpp"
 #include "simulation/Model.hpp"
+#include "support/TestData.hpp"
 
 namespace {
 std::atomic<bool> gCounting{false};
@@ -64,8 +65,7 @@ TEST(MetacommunityModelMemory, StepsDoNotAllocate) {
     in.responseParams[0][0] = 0.7;
     in.responseParams[1][1] = 0.4;
     in.effectParams[0][0] = 0.5;  // feedback on: filtering recomputed every step
-    Random rnd;
-    InitRndNumberGenerator(rnd, 13);
+    Random rnd = test::Seeded(13);
     int step = 0;
     long atStep100 = 0;
     const ProgressFn progress = [&](const char*) {
@@ -100,8 +100,7 @@ TEST(MetacommunityModelMemory, BirthListsFollowTheIndividualsAlive) {
         in.maxLifespan[j] = 10;
     }
     for (int i = 0; i < in.nSites; ++i) in.inertiaParams[i][0] = 0.5, in.inertiaParams[i][1] = -1;
-    Random rnd;
-    InitRndNumberGenerator(rnd, 3);
+    Random rnd = test::Seeded(3);
     gBytes = 0;
     gCounting = true;
     MetacommunitySimulation(in, rnd);

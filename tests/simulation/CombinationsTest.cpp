@@ -17,28 +17,18 @@ std::vector<std::vector<int>> Rows(const Matrix<int>& m, int n) {
     return out;
 }
 
-TEST(Combinations, CountsAreTwoToTheNMinusOne) {
+TEST(Combinations, OrderedBySizeThenEarliestFirstAndCounted) {
     for (int n : {1, 2, 3, 5, 10, 20}) EXPECT_EQ(NumberAllCombinations(n), (1L << n) - 1) << n;
-}
-
-TEST(Combinations, OrderedBySizeThenEarliestFirst) {
     Matrix<int> m(7, 3);
     EXPECT_EQ(AllCombinations(m, 7, 3), 7);
     const std::vector<std::vector<int>> want = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0},
                                                 {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
     EXPECT_EQ(Rows(m, 7), want);
-}
-
-TEST(Combinations, LargestSizeOneGivesSingleFactors) {
-    Matrix<int> m(4, 4);
-    EXPECT_EQ(AllCombinations(m, 4, 4, 1), 4);
+    // Largest size 1: the single factors only.
+    Matrix<int> single(4, 4);
+    EXPECT_EQ(AllCombinations(single, 4, 4, 1), 4);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(m[r][c], r == c ? 1 : 0);
-}
-
-TEST(Combinations, ThreeTraitsTwoFactorsGiveFourteenAnalyses) {
-    Matrix<int> traits(7, 3), factors(2, 2);
-    EXPECT_EQ(AllCombinations(traits, 7, 3) * AllCombinations(factors, 2, 2, 1), 14);
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(single[r][c], r == c ? 1 : 0);
 }
 
 TEST(ClassesMV, FiveEqualWidthClasses) {

@@ -10,6 +10,7 @@
 #include "simulation/Generate.hpp"
 #include "simulation/Logistic.hpp"
 #include "QMLib/Random.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -50,8 +51,7 @@ SimulationDesign SmallDesign() {
 
 TEST(DrawParameters, DrawsInTheDocumentedOrder) {
     const SimulationDesign d = SmallDesign();
-    Random rnd;
-    InitRndNumberGenerator(rnd, 17);
+    Random rnd = test::Seeded(17);
     MetacommunitySimulation_Input in;
     Matrix<double> coords;
     DrawParameters(rnd, d, in, coords);
@@ -96,8 +96,7 @@ TEST(DrawParameters, SiteDistancesAreEuclideanOverTheLargest) {
     SimulationDesign d = SmallDesign();
     d.coordsFromFile = true;
     d.coords = Matrix<double>::FromRows({{0, 3, 0}, {0, 4, 8}});
-    Random rnd;
-    InitRndNumberGenerator(rnd, 1);
+    Random rnd = test::Seeded(1);
     MetacommunitySimulation_Input in;
     Matrix<double> coords;
     DrawParameters(rnd, d, in, coords);
@@ -115,8 +114,7 @@ TEST(GenerateTraits, IdentityCorrelationRangeScalesTheDrawsAndAppendsProducts) {
     d.traitCorr = Matrix<double>::FromRows({{1, 0}, {0, 1}});
     d.products = {{0, 1}};
     d.traitDistribution = 1;
-    Random rnd;
-    InitRndNumberGenerator(rnd, 30);
+    Random rnd = test::Seeded(30);
     Matrix<double> raw, B;
     TraitSummary sum;
     GenerateTraits(rnd, d, raw, B, sum);

@@ -7,6 +7,7 @@
 #include "base/Fatal.hpp"
 #include "simulation/Logistic.hpp"
 #include "QMLib/Random.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -64,8 +65,7 @@ TEST(LogisticSlopeBound, CentresNearTheEnds) {
 }
 
 TEST(LogisticDraws, UseOneUniformEachInOrder) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 42);
+    Random rnd = test::Seeded(42);
     gsl_rng* ref = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(ref, 42);
     const double u1 = gsl_rng_uniform(ref), u2 = gsl_rng_uniform(ref), u3 = gsl_rng_uniform(ref);
@@ -80,8 +80,7 @@ TEST(LogisticDraws, UseOneUniformEachInOrder) {
 }
 
 TEST(LogisticDraws, CentreZeroKeepsTheGivenSlopeRange) {
-    Random rnd;
-    InitRndNumberGenerator(rnd, 1);
+    Random rnd = test::Seeded(1);
     const double s = RndLogisticSlopeAdjusted(rnd, -3.0, -1.0, 0.0);
     EXPECT_TRUE(std::isfinite(s));
     EXPECT_GE(s, -3.0);

@@ -10,6 +10,7 @@
 #include "simulation/Model.hpp"
 #include "QMLib/Random.hpp"
 #include "support/Scenario.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -60,8 +61,7 @@ MetacommunitySimulation_Input Random3(bool feedback) {
     in.thresholdProportion = 0.5;
     in.weightByAge = true;
     in.Allocate();
-    Random rnd;
-    InitRndNumberGenerator(rnd, 99);
+    Random rnd = test::Seeded(99);
     auto u = [&] { return gsl_rng_uniform(rnd.get()); };
     for (int j = 0; j < in.nOTUs; ++j) {
         for (int t = 0; t < in.nTraits; ++t) {
@@ -110,10 +110,14 @@ void ExpectConsistent(const MetacommunitySimulation_Input& in) {
     ASSERT_EQ(total, in.totalAbundance);
 }
 
+void Simulate(MetacommunitySimulation_Input& in, unsigned long seed) {
+    Random rnd = test::Seeded(seed);
+    MetacommunitySimulation(in, rnd);
+}
+
 TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
     MetacommunitySimulation_Input in = Random3(true);
-    Random rnd;
-    InitRndNumberGenerator(rnd, 5);
+    Random rnd = test::Seeded(5);
     int steps = 0, previous = 0;
     MetacommunitySimulation(in, rnd, [&](const char*) {
         ++steps;
@@ -190,9 +194,7 @@ TEST(MetacommunityModel, SameSeedSameRunAndFeedbackMovesTheEcosystem) {
 
 TEST(MetacommunityModel, OneArrivalPerSiteAndStepWhenEverythingSurvives) {
     MetacommunitySimulation_Input in = Certain(4, 3, 1, 1, 100, 10);
-    Random rnd;
-    InitRndNumberGenerator(rnd, 3);
-    MetacommunitySimulation(in, rnd);
+    Simulate(in, 3);
     EXPECT_EQ(in.totalAbundance, 40);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(in.abundancePerSite[i], 10);
 }
@@ -203,9 +205,7 @@ TEST(MetacommunityModel, DensityActsByWholeMultiplesOfCapacity) {
     for (int c : {1, 3, 5}) {
         MetacommunitySimulation_Input in = Certain(3, 2, 1, 1, c, 30);
         Step(in.densityParams, 0.5);
-        Random rnd;
-        InitRndNumberGenerator(rnd, 8);
-        MetacommunitySimulation(in, rnd);
+        Simulate(in, 8);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(in.abundancePerSite[i], c - 1) << "capacity " << c;
     }
 }
@@ -215,17 +215,14 @@ TEST(MetacommunityModel, NewbornsHaveAgeZero) {
     MetacommunitySimulation_Input in = Certain(5, 2, 1, 1, 100, 1);
     Step(in.ageSurvivalParams, 0.5);
     in.maxLifespan.assign(2, 1);
-    Random rnd;
-    InitRndNumberGenerator(rnd, 4);
-    MetacommunitySimulation(in, rnd);
+    Simulate(in, 4);
     EXPECT_EQ(in.totalAbundance, 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(in.averageAge[i][in.nOTUs], 0.0);
     // One step later every individual of the first step is one year old.
     MetacommunitySimulation_Input two = Certain(5, 2, 1, 1, 100, 2);
     Step(two.ageSurvivalParams, 0.5);
     two.maxLifespan.assign(2, 1);
-    InitRndNumberGenerator(rnd, 4);
-    MetacommunitySimulation(two, rnd);
+    Simulate(two, 4);
     EXPECT_LE(two.totalAbundance, 10);
     EXPECT_GE(two.totalAbundance, 5);
 }
@@ -233,8 +230,7 @@ TEST(MetacommunityModel, NewbornsHaveAgeZero) {
 TEST(MetacommunityModel, StepThresholdRecordsRichnessWhenAbundanceNeverReachesIt) {
     MetacommunitySimulation_Input in = Certain(3, 4, 1, 1, 1000, 9);
     in.thresholdProportion = 0.5;  // abundance threshold 1500 is never reached
-    Random rnd;
-    InitRndNumberGenerator(rnd, 21);
+    Random rnd = test::Seeded(21);
     int richnessAt5 = 0;
     int step = 0;
     MetacommunitySimulation(in, rnd, [&](const char*) {
@@ -254,9 +250,7 @@ TEST(MetacommunityModel, NoEstablishmentLeavesEverySiteEmpty) {
     MetacommunitySimulation_Input in = Certain(3, 2, 1, 1, 10, 20);
     in.traits[0][0] = 1.0;  // distances 1 and 0: survival 0 past the centre
     for (auto& m : in.survivalParams) Step(m, -1.0);
-    Random rnd;
-    InitRndNumberGenerator(rnd, 2);
-    MetacommunitySimulation(in, rnd);
+    Simulate(in, 2);
     EXPECT_EQ(in.totalAbundance, 0);
     for (int t = 0; t < in.nTraits; ++t)
         for (int i = 0; i < in.nSites; ++i) EXPECT_EQ(in.cwm[t][i], 0.0);
@@ -269,9 +263,7 @@ TEST(MetacommunityModel, StepFilesHoldEveryStep) {
     MetacommunitySimulation_Input in = Certain(2, 2, 1, 1, 100, 3);
     in.saveSteps = true;
     in.weightByAge = true;
-    Random rnd;
-    InitRndNumberGenerator(rnd, 6);
-    MetacommunitySimulation(in, rnd);
+    Simulate(in, 6);
     std::filesystem::current_path(here);
     const std::string cwm = dir.Read("CWM.txt");
     EXPECT_EQ(std::count(cwm.begin(), cwm.end(), '\n'), 6);  // 3 steps x 2 sites

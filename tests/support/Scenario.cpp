@@ -59,14 +59,23 @@ bool ScratchDir::Exists(const std::string& name) const { return fs::exists(path_
 
 fs::path SourcePath(const std::string& relative) { return fs::path(KOLVAR_SOURCE_DIR) / relative; }
 
-namespace {
 std::string Slurp(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
 }
-}  // namespace
+
+std::string WithoutTimeStamps(const std::string& text) {
+    std::istringstream in(text);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        const bool stamp = line.size() == 24 && line[3] == ' ' && line[7] == ' ' && line[13] == ':';
+        if (stamp || line.rfind("Elapsed time", 0) == 0) continue;
+        out += line + '\n';
+    }
+    return out;
+}
 
 RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeoutSeconds) {
     return RunKolvar(dir, answers, {}, timeoutSeconds);

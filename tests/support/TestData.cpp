@@ -29,4 +29,10 @@ Matrix<double> UniformMatrix(int n, int p, unsigned long seed, double scale, dou
     return m;
 }
 
+Random Seeded(unsigned long seed) {
+    Random rnd;
+    InitRndNumberGenerator(rnd, seed);
+    return rnd;
+}
+
 }  // namespace kolvar::test
