@@ -25,7 +25,6 @@ namespace kolvar {
 namespace {
 
 constexpr int kEof = std::char_traits<char>::eof();
-constexpr std::size_t kMaxFileName = 99;
 
 void MacroLineBreak(Console& con) {
     if (con.macroMode() && con.outm) *con.outm << '\n';
