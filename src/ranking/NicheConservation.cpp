@@ -178,9 +178,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingInputs& in) {
             },
             [&](int k, const int* list, bool evaluated, const SubsetStats& s) {
                 if (!evaluated) return;
-                RankingRow& row = tableRows.emplace_back();
-                for (int t = 0; t < k; ++t) row.traits.push_back(labels[static_cast<std::size_t>(list[t] - 1)]);
-                row.value = s[nsValue];
+                AddRankingRow(tableRows, labels, k, list, s[nsValue]);
                 if (intermediate) WriteStatsLine(fp, rd, s, labels, list, k);
                 // One number of types per subset: the evaluation is the subset's best.
                 bestEvaluations.Offer(s[nsValue], rd.nTypes, k, list);

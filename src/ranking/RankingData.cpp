@@ -1,5 +1,7 @@
 #include "ranking/RankingData.hpp"
 
+#include "base/Tsv.hpp"
+
 #include <omp.h>
 
 #include <algorithm>
@@ -327,12 +329,20 @@ void CommitResultsFile(Console& con, const std::string& path, const std::string&
     SafeWriteFile(con, path, text);
 }
 
+void AddRankingRow(std::vector<RankingRow>& rows, const std::vector<std::string>& labels, int k, const int* list,
+                   double value) {
+    RankingRow& row = rows.emplace_back();
+    for (int t = 0; t < k; ++t) row.traits.push_back(labels[static_cast<std::size_t>(list[t] - 1)]);
+    row.value = value;
+}
+
 void WriteRankingTableOf(const RankingInputs& in, const char* criterion, const std::vector<RankingRow>& rows) {
     RunLabels run;
     run.run = RunStamp(in.clock.Now());
     run.session = in.session.sessionName;
     run.digits = in.opt.sDigits;
-    if (!WriteRankingTable(run, criterion, rows, true))
+    const std::string path = in.session.volumeName + in.session.sessionName + rankingTableExt;
+    if (!WriteTsv(path, RankingTableHeader(), RankingTableRows(run, criterion, rows), true))
         in.con.err << "\ncan't write " << in.session.sessionName << rankingTableExt << " (the results file is complete)\n";
 }
 

@@ -114,6 +114,9 @@ void SearchSubsets(const RankingInputs& in, const RankingData& rd, bool sequenti
 /// row per subset: size, trait labels, value); a failure is named on the
 /// console's error stream and the results file is not affected.
 void WriteRankingTableOf(const RankingInputs& in, const char* criterion, const std::vector<RankingRow>& rows);
+/// Adds the subset of the k 1-based trait numbers in `list` with its value.
+void AddRankingRow(std::vector<RankingRow>& rows, const std::vector<std::string>& labels, int k, const int* list,
+                   double value);
 
 /// Labels of the 1-based trait numbers, each "%s\t".
 void WriteTraitLabels(std::ostream& fp, const std::vector<std::string>& labels, const int* traits, int k);

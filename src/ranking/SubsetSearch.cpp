@@ -275,9 +275,7 @@ void ChRankLib(const RankingInputs& in, int code) {
             },
             [&](int k, const int* list, bool evaluated, const SubsetStats& s) {
                 if (!evaluated) return;
-                RankingRow& row = tableRows.emplace_back();
-                for (int t = 0; t < k; ++t) row.traits.push_back(labels[static_cast<std::size_t>(list[t] - 1)]);
-                row.value = s[0];
+                AddRankingRow(tableRows, labels, k, list, s[0]);
                 const double v = s[0];
                 if (intermediate) {
                     fp << Fmt("%s=\t%g\tTraits:\t", kValueLabels[code - 1], v);

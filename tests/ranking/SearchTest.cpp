@@ -39,6 +39,33 @@ std::string RunSearch(TinyRanking& f, const ScratchDir& dir, int code, int threa
     return dir.Read(f.rs.whichChorder);
 }
 
+TEST(RankingTable, OneRowPerEvaluatedSubsetWithTheIntermediateValues) {
+    TinyRanking f;
+    ScratchDir dir;
+    f.rs.printRankIntermedResults = 'y';
+    f.d.weight = {1, 0, 1};  // subsets holding trait 2 are never evaluated
+    const std::vector<std::string> results = Lines(RunSearch(f, dir, 1));
+    std::vector<std::string> values;  // "<label>=\t<value>\tTraits:\t..." lines, in order
+    for (const std::string& l : results)
+        if (l.rfind("r(RE)=\t", 0) == 0) values.push_back(l.substr(7, l.find('\t', 7) - 7));
+    const std::vector<std::string> table = Lines(dir.Read("tinyRanking.tsv"));
+    ASSERT_EQ(table.size(), values.size() + 1);
+    EXPECT_EQ(table[0], "run\tsession\tcriterion\tsize\ttraits\tvalue");
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        std::vector<std::string> cells;
+        std::istringstream row(table[i]);
+        for (std::string c; std::getline(row, c, '\t');) cells.push_back(c);
+        ASSERT_EQ(cells.size(), 6u) << table[i];
+        EXPECT_EQ(cells[1], "tiny");
+        EXPECT_EQ(cells[2], "r(RE)");
+        EXPECT_EQ(std::stod(cells[5]), std::stod(values[i - 1])) << table[i];
+        EXPECT_EQ(cells[4].find(f.d.chLabel[1]), std::string::npos) << table[i];
+        EXPECT_EQ(std::to_string(std::count(cells[4].begin(), cells[4].end(), ' ') + 1), cells[3]) << table[i];
+    }
+    RunSearch(f, dir, 1);  // a second run appends without a second header
+    EXPECT_EQ(Lines(dir.Read("tinyRanking.tsv")).size(), 2 * values.size() + 1);
+}
+
 // ---- the comparison and list rules --------------------------------------------
 
 TEST(BestList, AbsoluteModeStartsAtZeroAndKeepsEarlierEquals) {
