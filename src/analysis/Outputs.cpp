@@ -79,7 +79,7 @@ std::vector<NullPanel> RegressionPanels(const RegressionResults& r, const ModelN
 
 // The pseudo-F values in the report's order: per factor the MANOVA of T and
 // each selected trait's ANOVA (subsets without nominal traits), then X, P,
-// Rao functional and phylogenetic diversity per factor.
+// Rao functional (Rf) and phylogenetic (Rp) diversity per factor.
 std::vector<NullPanel> PseudoFPanels(const PseudoFResults& r, const ModelNullValues& mv, const SubsetView& v,
                                      bool phyl) {
     std::vector<NullPanel> panels;
@@ -101,8 +101,8 @@ std::vector<NullPanel> PseudoFPanels(const PseudoFResults& r, const ModelNullVal
         }
     set("MANOVA X", &PseudoFSet::X, &ModelNullValues::X);
     if (phyl) set("MANOVA P", &PseudoFSet::P, &ModelNullValues::P);
-    set("ANOVA Rao functional diversity", &PseudoFSet::R, &ModelNullValues::R);
-    if (phyl) set("ANOVA Rao phylogenetic diversity", &PseudoFSet::RPhyl, &ModelNullValues::RPhyl);
+    set("ANOVA Rf", &PseudoFSet::R, &ModelNullValues::R);
+    if (phyl) set("ANOVA Rp", &PseudoFSet::RPhyl, &ModelNullValues::RPhyl);
     return panels;
 }
 
