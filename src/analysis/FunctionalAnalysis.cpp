@@ -512,6 +512,8 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 in.progress = [&con](const char* message) { HandleEventInfoWhere2(con, message); };
                 Matrix<double> nullValues;
                 in.nullValues = &nullValues;
+                ModelNullValues modelNullValues;
+                in.modelNullValues = &modelNullValues;
 
                 clockStart = difftime_Clock_Init(p.clock);
                 PermTest_FunctionalPhyl_Correl(in);
@@ -554,6 +556,7 @@ void PFTs_ScalingUp(const AnalysisState& p) {
                 SubsetView view;
                 view.test = &in;
                 view.nullValues = &nullValues;
+                view.modelNullValues = &modelNullValues;
                 view.opt_ro = fa.opt_ro;
                 view.subsetNumber = fa.doTraitCombOpt ? iteration : 0;
                 view.quant = !hasQual;

@@ -41,6 +41,71 @@ bool WriteText(const std::string& path, const std::string& text) {
     return static_cast<bool>(f);
 }
 
+NullPanel ModelPanel(std::string label, const Matrix<double>& values, std::size_t row, double observed, double P) {
+    NullPanel np;
+    np.label = std::move(label);
+    np.values.assign(values.row(row), values.row(row) + values.cols());
+    np.observed = observed;
+    np.P = P;
+    return np;
+}
+
+// The tested regression statistics in the report's order: per response (each
+// selected trait of a subset without nominal traits, Rao functional and, with
+// the phylogeny, phylogenetic diversity) its r-square, then one coefficient
+// per factor.
+std::vector<NullPanel> RegressionPanels(const RegressionResults& r, const ModelNullValues& mv, const SubsetView& v,
+                                        bool phyl) {
+    std::vector<NullPanel> panels;
+    const int nch = static_cast<int>(v.traitLabels->size());
+    const std::size_t nResp = mv.rSquare.rows();
+    auto response = [&](int k, const std::string& name) {
+        const auto kk = static_cast<std::size_t>(k);
+        if (kk >= nResp || kk >= r.obs.rSquare.size()) return;
+        panels.push_back(ModelPanel(name + " r-square", mv.rSquare, kk, r.obs.rSquare[kk], r.prob.rSquare[kk]));
+        for (std::size_t e = 0; e < v.envLabels.size() && e < r.obs.coeff.rows(); ++e)
+            if ((e + 1) * nResp <= mv.coeff.rows())
+                panels.push_back(ModelPanel(name + ", factor " + v.envLabels[e] + " coeff", mv.coeff, e * nResp + kk,
+                                            r.obs.coeff[e][kk], r.prob.coeff[e][kk]));
+    };
+    if (v.quant)
+        for (int j = 0; j < nch; ++j)
+            if (j < static_cast<int>(v.select->size()) && (*v.select)[j] == 1)
+                response(j, "Trait " + (*v.traitLabels)[static_cast<std::size_t>(j)]);
+    response(nch, "Functional diversity");
+    if (phyl) response(nch + 1, "Phylogenentic diversity");
+    return panels;
+}
+
+// The pseudo-F values in the report's order: per factor the MANOVA of T and
+// each selected trait's ANOVA (subsets without nominal traits), then X, P,
+// Rao functional (Rf) and phylogenetic (Rp) diversity per factor.
+std::vector<NullPanel> PseudoFPanels(const PseudoFResults& r, const ModelNullValues& mv, const SubsetView& v,
+                                     bool phyl) {
+    std::vector<NullPanel> panels;
+    const std::vector<std::string>& env = v.envLabels;
+    const std::size_t nch = v.traitLabels->size();
+    auto set = [&](const std::string& name, std::vector<double> PseudoFSet::*obs, Matrix<double> ModelNullValues::*values) {
+        const Matrix<double>& m = mv.*values;
+        for (std::size_t e = 0; e < env.size() && e < (r.obs.*obs).size() && e < m.rows(); ++e)
+            panels.push_back(ModelPanel(name + ", factor " + env[e] + " Pseudo-F", m, e, (r.obs.*obs)[e],
+                                        (r.prob.*obs)[e]));
+    };
+    if (v.quant)
+        for (std::size_t e = 0; e < env.size() && e < r.obs.T.size() && e < mv.T.rows(); ++e) {
+            panels.push_back(ModelPanel("MANOVA T, factor " + env[e] + " Pseudo-F", mv.T, e, r.obs.T[e], r.prob.T[e]));
+            for (std::size_t j = 0; j < nch && j < r.obs.traits.cols(); ++j)
+                if (j < v.select->size() && (*v.select)[j] == 1 && (e + 1) * nch <= mv.traits.rows())
+                    panels.push_back(ModelPanel("ANOVA trait " + (*v.traitLabels)[j] + ", factor " + env[e] + " Pseudo-F",
+                                                mv.traits, e * nch + j, r.obs.traits[e][j], r.prob.traits[e][j]));
+        }
+    set("MANOVA X", &PseudoFSet::X, &ModelNullValues::X);
+    if (phyl) set("MANOVA P", &PseudoFSet::P, &ModelNullValues::P);
+    set("ANOVA Rf", &PseudoFSet::R, &ModelNullValues::R);
+    if (phyl) set("ANOVA Rp", &PseudoFSet::RPhyl, &ModelNullValues::RPhyl);
+    return panels;
+}
+
 }  // namespace
 
 int WriteSubsetOutputs(std::ostream& err, RunOutputs& run, const SubsetView& v) {
@@ -151,6 +216,16 @@ int WriteSubsetOutputs(std::ostream& err, RunOutputs& run, const SubsetView& v) 
         }
         const std::string path = pictureName(nullPlotExt);
         check(WriteText(path, NullDistributionSvg(panels, run.histogram)), path);
+    } else if (v.modelNullValues != nullptr && in.nEnv > 0) {
+        std::vector<NullPanel> panels;
+        if (v.opt_ro == 4 && in.regrResults != nullptr)
+            panels = RegressionPanels(*in.regrResults, *v.modelNullValues, v, phyl);
+        if (v.opt_ro == 5 && in.pseudoFResults != nullptr)
+            panels = PseudoFPanels(*in.pseudoFResults, *v.modelNullValues, v, phyl);
+        if (!panels.empty()) {
+            const std::string path = pictureName(nullPlotExt);
+            check(WriteText(path, NullDistributionSvg(panels, run.histogram)), path);
+        }
     }
     return failed;
 }

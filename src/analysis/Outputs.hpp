@@ -31,6 +31,7 @@ struct RunOutputs {
 struct SubsetView {
     const PermTest_FunctionalPhyl_Correl_Input* test = nullptr;
     const Matrix<double>* nullValues = nullptr;  ///< from the test; may be empty
+    const ModelNullValues* modelNullValues = nullptr;  ///< regression / pseudo-F, from the test; may be null
     int opt_ro = 1;
     int subsetNumber = 0;          ///< 1-based iteration; 0 without trait combinations
     bool quant = true;             ///< no nominal trait in the subset

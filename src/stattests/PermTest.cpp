@@ -825,6 +825,21 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         for (Tally* t : {&pfT, &pfX, &pfP, &pfR, &pfRPhyl}) t->Reset(static_cast<std::size_t>(in.nEnv));
         pfTraits.Reset(static_cast<std::size_t>(in.nEnv) * in.nch);
     }
+    ModelNullValues* mv = in.modelNullValues;
+    if (mv != nullptr) {
+        *mv = ModelNullValues{};
+        const auto mc = static_cast<std::size_t>(m), ne = static_cast<std::size_t>(in.nEnv);
+        if (type == 4) {
+            mv->rSquare.assign(static_cast<std::size_t>(nResp), mc);
+            mv->coeff.assign(ne * static_cast<std::size_t>(nResp), mc);
+        }
+        if (type == 5) {
+            for (Matrix<double>* x : {&mv->X, &mv->T, &mv->R}) x->assign(ne, mc);
+            if (phyl)
+                for (Matrix<double>* x : {&mv->P, &mv->RPhyl}) x->assign(ne, mc);
+            mv->traits.assign(ne * static_cast<std::size_t>(in.nch), mc);
+        }
+    }
 
     // What every thread reads: the OTU-level data the permuted matrices are
     // read from instead of being formed.
@@ -965,30 +980,38 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
                 for (int q = 0; q < nResp; ++q) {
                     const double obsR2 = in.doBootstrapOpt ? r.againstR2[q] : st.regr.rSquare[q];
                     regrR2.Add(static_cast<std::size_t>(q), r.regrR2[q], IsLargerThanOrEqual(r.regrR2[q], obsR2, 1, false));
+                    if (mv != nullptr) mv->rSquare[static_cast<std::size_t>(q)][itc] = r.regrR2[q];
                     for (int k = 0; k < in.nEnv; ++k) {
                         const std::size_t c = static_cast<std::size_t>(k) * nResp + q;
                         const double obsCoeff = in.doBootstrapOpt ? r.againstCoeff[c] : st.regr.coeff[k][q];
                         regrCoeff.Add(c, r.regrCoeff[c], IsLargerThanOrEqual(r.regrCoeff[c], obsCoeff, 1, true));
+                        if (mv != nullptr) mv->coeff[c][itc] = r.regrCoeff[c];
                     }
                 }
             } else if (type == 5) {
                 const PseudoFSet& obsPF = in.doBootstrapOpt ? r.againstPF : st.pseudoF;
-                auto Count = [&](Tally& t, const std::vector<double>& rnd, const std::vector<double>& obs) {
-                    for (int k = 0; k < in.nEnv; ++k)
+                auto Count = [&](Tally& t, const std::vector<double>& rnd, const std::vector<double>& obs,
+                                 Matrix<double> ModelNullValues::*values) {
+                    for (int k = 0; k < in.nEnv; ++k) {
                         t.Add(static_cast<std::size_t>(k), rnd[k], IsLargerThanOrEqual(rnd[k], obs[k], 1, false));
+                        if (mv != nullptr) (mv->*values)[static_cast<std::size_t>(k)][itc] = rnd[k];
+                    }
                 };
-                Count(pfT, r.pf.T, obsPF.T);
-                Count(pfX, r.pf.X, obsPF.X);
+                Count(pfT, r.pf.T, obsPF.T, &ModelNullValues::T);
+                Count(pfX, r.pf.X, obsPF.X, &ModelNullValues::X);
                 if (phyl) {
-                    Count(pfP, r.pf.P, obsPF.P);
-                    Count(pfRPhyl, r.pf.RPhyl, obsPF.RPhyl);
+                    Count(pfP, r.pf.P, obsPF.P, &ModelNullValues::P);
+                    Count(pfRPhyl, r.pf.RPhyl, obsPF.RPhyl, &ModelNullValues::RPhyl);
                 }
-                Count(pfR, r.pf.R, obsPF.R);
+                Count(pfR, r.pf.R, obsPF.R, &ModelNullValues::R);
                 for (int k = 0; k < in.nEnv; ++k)
                     for (int j = 0; j < in.nch; ++j)
-                        if (in.chSelect[j] == 1)
-                            pfTraits.Add(static_cast<std::size_t>(k) * in.nch + j, r.pf.traits[k][j],
+                        if (in.chSelect[j] == 1) {
+                            const std::size_t c = static_cast<std::size_t>(k) * in.nch + j;
+                            pfTraits.Add(c, r.pf.traits[k][j],
                                          IsLargerThanOrEqual(r.pf.traits[k][j], obsPF.traits[k][j], 1, false));
+                            if (mv != nullptr) mv->traits[c][itc] = r.pf.traits[k][j];
+                        }
             }
             if (print) {
                 ThreadArea& a = areas[0];

@@ -49,6 +49,16 @@ struct PseudoFResults {
     void Allocate(int nEnv, int nch);
 };
 
+/// Random values of the regression and pseudo-F statistics: one column per
+/// random data set, in iteration order; rows laid out as the results above.
+struct ModelNullValues {
+    Matrix<double> rSquare;  ///< type 4: responses x (niter - 1)
+    Matrix<double> coeff;    ///< type 4: row k * responses + response, k the factor
+    Matrix<double> X, T, R;  ///< type 5: nEnv x (niter - 1)
+    Matrix<double> P, RPhyl; ///< type 5 with the phylogeny: nEnv x (niter - 1)
+    Matrix<double> traits;   ///< type 5: row k * nch + j (unselected traits stay 0)
+};
+
 /// Everything the test reads and writes. Matrices are owned by the caller and
 /// unchanged on return. Communities are rows of W, Wfw, Y, E; OTUs rows of B, U, Q.
 struct PermTest_FunctionalPhyl_Correl_Input {
@@ -116,6 +126,9 @@ struct PermTest_FunctionalPhyl_Correl_Input {
     /// When not null, receives the random value of every statistic in every
     /// iteration (kNumTestedStats x niter - 1, iteration order); types 1 to 3.
     Matrix<double>* nullValues = nullptr;
+    /// When not null, receives the random values of types 4 and 5 (the other
+    /// type's matrices are emptied).
+    ModelNullValues* modelNullValues = nullptr;
 
     Random* rnd = nullptr;     ///< the program's generator, seeded by the caller
     Console* con = nullptr;    ///< not read by the test: progress goes to `progress`

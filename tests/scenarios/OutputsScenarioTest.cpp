@@ -303,7 +303,21 @@ TEST(OutputsScenario, RegressionTableGivesTheReportTables) {
         EXPECT_EQ(row[t.Col("observed")], want[i][2]) << i;
         EXPECT_EQ(row[t.Col("P")], want[i][3]) << i;
     }
-    EXPECT_FALSE(dir.Exists("guideNull.svg"));  // no correlation statistics to draw
+    // One histogram per tested row (not the intercepts), in the table's order.
+    const test::XmlElement nul = test::ParseXml(dir.Read("guideNull.svg"));
+    const auto hist = nul.FindClass("histogram");
+    std::vector<const std::vector<std::string>*> tested;
+    for (const auto& w : want)
+        if (w[3] != "NA") tested.push_back(&w);
+    ASSERT_EQ(hist.size(), tested.size());
+    for (std::size_t i = 0; i < hist.size(); ++i) {
+        const std::string label = hist[i]->Attr("data-label");
+        const auto& w = *tested[i];
+        EXPECT_NE(label.find(w[1].empty() ? "r-square" : "factor " + w[1] + " coeff"), std::string::npos) << label;
+        const auto obs = hist[i]->FindClass("observed");
+        ASSERT_EQ(obs.size(), 1u) << label;
+        EXPECT_NEAR(std::stod(obs[0]->Attr("data-value")), std::stod(w[2]), 5e-6 * std::fabs(std::stod(w[2]))) << label;
+    }
 }
 
 TEST(OutputsScenario, TraitCombinationsNumberThePicturesAndNameTheSubsets) {

@@ -9,16 +9,19 @@
 // single-thread run instead of comparing.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/Console.hpp"
 #include "program/Preferences.hpp"
 #include "base/State.hpp"
 #include "support/Scenario.hpp"
+#include "support/TextFormats.hpp"
 
 namespace kolvar {
 namespace {
@@ -110,7 +113,7 @@ std::string Preferences(int threads) {
     return s.str();
 }
 
-std::string RunCase(const GoldenCase& c, int threads) {
+std::string RunCase(const GoldenCase& c, int threads, std::string* nullSvg = nullptr) {
     test::ScratchDir dir;
     for (const char* f : {"B.txt", "W.txt", "E_quant.txt", "F_taxo.txt", "species.txt"})
         dir.CopyFromSource(std::string("examples/aravo/") + f);
@@ -118,6 +121,7 @@ std::string RunCase(const GoldenCase& c, int threads) {
     dir.Write("KOLVAR.prf", Preferences(threads));
     const auto r = test::RunKolvar(dir, Answers(c), 300);
     EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+    if (nullSvg != nullptr) *nullSvg = dir.Exists("aravoNull.svg") ? dir.Read("aravoNull.svg") : std::string();
     return Stable(dir.Read("aravoPrinda.txt"));
 }
 
@@ -141,6 +145,55 @@ TEST_P(ThreadGolden, ReportIsTheGoldenOneForOneTwoAndThreeThreads) {
 
 INSTANTIATE_TEST_SUITE_P(NullModelsAndStatistics, ThreadGolden, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<GoldenCase>& i) { return std::string(i.param.name); });
+
+// Field after key up to the next tab.
+std::string After(const std::string& line, const std::string& key) {
+    const std::size_t k = line.find(key);
+    if (k == std::string::npos) return "";
+    const std::size_t start = k + key.size();
+    return line.substr(start, line.find('\t', start) - start);
+}
+
+// Regression and analysis of variance draw one null histogram per tested line
+// of the report (r-squares, coefficients, pseudo-F values; not the
+// intercepts), in the report's order, each of the 48 random values with the
+// printed observed value marked. The reports themselves are the golden ones.
+TEST(ThreadGoldenPictures, RegressionAndPseudoFHaveOneHistogramPerTestedLine) {
+    for (const GoldenCase& c : kCases) {
+        const std::string name = c.name;
+        if (name != "regression_taxa_phyl" && name != "pseudof_taxa_phyl" && name != "pseudof_site_nophyl") continue;
+        std::string svg;
+        const std::string report = RunCase(c, 2, &svg);
+        std::ifstream golden(test::SourcePath("tests/scenarios/golden/reports/" + name + ".txt"), std::ios::binary);
+        std::ostringstream want;
+        want << golden.rdbuf();
+        EXPECT_EQ(report, want.str()) << name;
+        struct Line {
+            std::string kind, observed;
+        };
+        std::vector<Line> tested;
+        std::istringstream rep(report);
+        for (std::string line; std::getline(rep, line);)
+            for (const char* kind : {"r-square", "coeff", "Pseudo-F"})
+                if (line.find(std::string("\t") + kind + "=\t") != std::string::npos)
+                    tested.push_back({kind, After(line, std::string(kind) + "=\t")});
+        ASSERT_GE(tested.size(), 6u) << name;
+        ASSERT_FALSE(svg.empty()) << name;
+        const test::XmlElement picture = test::ParseXml(svg);
+        const auto hist = picture.FindClass("histogram");
+        ASSERT_EQ(hist.size(), tested.size()) << name;
+        for (std::size_t k = 0; k < hist.size(); ++k) {
+            const std::string label = hist[k]->Attr("data-label");
+            EXPECT_NE(label.find(tested[k].kind), std::string::npos) << name << ' ' << k << ' ' << label;
+            EXPECT_EQ(hist[k]->Attr("data-n"), "48") << name << ' ' << label;
+            const auto obs = hist[k]->FindClass("observed");
+            ASSERT_EQ(obs.size(), 1u) << name << ' ' << label;
+            const double printed = std::stod(tested[k].observed);
+            EXPECT_NEAR(std::stod(obs[0]->Attr("data-value")), printed, 5e-6 * std::fabs(printed) + 1e-300)
+                << name << ' ' << label;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace kolvar

@@ -570,6 +570,106 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
     omp_set_num_threads(saved);
 }
 
+// Every value of a set of matrices, as bits.
+std::vector<double> Flatten(const ModelNullValues& mv) {
+    std::vector<double> r;
+    for (const Matrix<double>* m : {&mv.rSquare, &mv.coeff, &mv.X, &mv.T, &mv.R, &mv.P, &mv.RPhyl, &mv.traits}) {
+        r.push_back(static_cast<double>(m->rows()));
+        r.push_back(static_cast<double>(m->cols()));
+        for (std::size_t i = 0; i < m->rows(); ++i) r.insert(r.end(), (*m)[i].begin(), (*m)[i].end());
+    }
+    return r;
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+// The random r-squares, coefficients and pseudo-F values handed out give back
+// the P-values the test counts (the observed value once, each random value at
+// least as large once; coefficients by absolute value), change no result, and
+// are the same on one thread and on three over several blocks.
+TEST(PermTest, RegressionAndPseudoFNullValuesReproduceProbabilities) {
+    const int saved = omp_get_max_threads();
+    for (const int type : {4, 5}) {
+        for (const char shuffle : {'t', 's'}) {
+            const std::string name = std::to_string(type) + shuffle;
+            std::vector<double> plain, kept[2];
+            for (int run = 0; run < 3; ++run) {  // 0: no values asked; 1: one thread; 2: three threads
+                Community c(9);
+                c.in.niter = 200;
+                c.in.opt_ro = type;
+                c.in.optTaxaSiteShuffle = shuffle;
+                c.in.includePhylogeny = true;
+                RegressionResults regr;
+                PseudoFResults pf;
+                if (type == 4) {
+                    regr.Allocate(c.nch + 2, c.nEnv);
+                    c.in.regrResults = &regr;
+                }
+                if (type == 5) {
+                    for (int i = 0; i < c.n; ++i) c.E[i][0] = i % 3;
+                    c.in.pseudoFResults = &pf;
+                }
+                ModelNullValues mv;
+                mv.X.assign(2, 2);  // stale content from an earlier use is dropped
+                if (run > 0) c.in.modelNullValues = &mv;
+                omp_set_num_threads(run == 2 ? 3 : 1);
+                ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in)) << name;
+                const std::vector<double> all = AllResults(c.in);
+                if (run == 0) {
+                    plain = all;
+                    continue;
+                }
+                EXPECT_TRUE(SameBits(all, plain)) << name << " run " << run;
+                kept[run - 1] = Flatten(mv);
+
+                const int niter = c.in.niter, m = niter - 1;
+                int checked = 0;
+                auto check = [&](const Matrix<double>& values, std::size_t row, double obs, double prob, bool absolute) {
+                    ASSERT_LT(row, values.rows()) << name;
+                    ASSERT_EQ(values.cols(), static_cast<std::size_t>(m)) << name;
+                    int count = 1;
+                    double lo = values[row][0], hi = lo;
+                    for (int i = 0; i < m; ++i) {
+                        count += IsLargerThanOrEqual(values[row][i], obs, 1, absolute) ? 1 : 0;
+                        lo = std::min(lo, values[row][i]);
+                        hi = std::max(hi, values[row][i]);
+                    }
+                    EXPECT_DOUBLE_EQ(prob, static_cast<double>(count) / niter) << name << " row " << row;
+                    EXPECT_LT(lo, hi) << name << " row " << row;  // a distribution, not one value
+                    ++checked;
+                };
+                const auto ne = static_cast<std::size_t>(c.nEnv);
+                if (type == 4) {
+                    const auto nResp = static_cast<std::size_t>(c.nch + 2);
+                    for (std::size_t q = 0; q < nResp; ++q) {
+                        check(mv.rSquare, q, regr.obs.rSquare[q], regr.prob.rSquare[q], false);
+                        for (std::size_t k = 0; k < ne; ++k)
+                            check(mv.coeff, k * nResp + q, regr.obs.coeff[k][q], regr.prob.coeff[k][q], true);
+                    }
+                    EXPECT_TRUE(mv.X.empty() && mv.traits.empty()) << name;
+                    EXPECT_EQ(checked, 8) << name;
+                } else {
+                    for (std::size_t k = 0; k < ne; ++k) {
+                        check(mv.T, k, pf.obs.T[k], pf.prob.T[k], false);
+                        check(mv.X, k, pf.obs.X[k], pf.prob.X[k], false);
+                        check(mv.P, k, pf.obs.P[k], pf.prob.P[k], false);
+                        check(mv.R, k, pf.obs.R[k], pf.prob.R[k], false);
+                        check(mv.RPhyl, k, pf.obs.RPhyl[k], pf.prob.RPhyl[k], false);
+                        for (std::size_t j = 0; j < static_cast<std::size_t>(c.nch); ++j)
+                            check(mv.traits, k * c.nch + j, pf.obs.traits[k][j], pf.prob.traits[k][j], false);
+                    }
+                    EXPECT_TRUE(mv.rSquare.empty() && mv.coeff.empty()) << name;
+                    EXPECT_EQ(checked, 7) << name;
+                }
+            }
+            EXPECT_TRUE(SameBits(kept[0], kept[1])) << name;
+        }
+    }
+    omp_set_num_threads(saved);
+}
+
 TEST(PermTest, ProgressCountsFinishedIterationsOnTheCallingThread) {
     const int saved = omp_get_max_threads();
     for (int threads : {1, 3}) {
