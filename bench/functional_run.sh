@@ -11,9 +11,10 @@
 # OpenMP workers from spinning against the working thread.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-rel}
+build=$(realpath -m "${1:-$root/build-rel}")
 runs=${RUNS:-5}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_TESTS=OFF >/dev/null
+# An existing build folder keeps its configuration (tests included or not).
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target kolvar >/dev/null 2>&1
 kolvar=$build/kolvar
 work=$(mktemp -d)

@@ -10,7 +10,7 @@
 # Environment: RUNS (default 5). Threads: all processors unless KOLVAR.prf caps them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-rank-bench}
+build=$(realpath -m "${1:-$root/build-rank-bench}")
 runs=${RUNS:-5}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKOLVAR_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target kolvar >/dev/null 2>&1
