@@ -18,3 +18,5 @@ echo "kolvar imported the example data into session 'aravo' and ran a functional
 echo "(Mantel, taxa shuffle, 999 permutations, seed 12345). Console output: $run/console.txt"
 echo "Report: $run/aravoPrinda.txt; its first statistic lines:"
 grep -m 5 -E '^(Convergence|Both TCAP|TDAP|Alpha divergence|Beta divergence)' "$run/aravoPrinda.txt"
+echo "Beside it: tables for R or pandas (aravoStats.tsv, aravoCommunities.tsv) and pictures"
+echo "to open in a browser (aravoOrdination.svg, aravoNull.svg); see docs/user-guide.md."
