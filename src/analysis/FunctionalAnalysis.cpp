@@ -370,7 +370,8 @@ void PFTs_ScalingUp(const AnalysisState& p) {
     WriteReportHeader(fp, rs, d, ex, nTypes, unitTotal1, w.Wraw);
     RunOutputs outputs{s.sessionName, RunStamp(p.clock.Now()), fa.prindaMode == "a", opt.sDigits,
                        ChartSizeFromPreferences(opt.scatterHSize, opt.scatterVSize, opt.scatterPointSize, {5, 5, 3}),
-                       ChartSizeFromPreferences(opt.profileHSize, opt.profileVSize, 0, {4, 3, 3})};
+                       ChartSizeFromPreferences(opt.profileHSize, opt.profileVSize, 0, {4, 3, 3}), false,
+                       s.volumeName};
 
     AdjustWCopies(ncsm, tcst, w, d.weight_OTUs, unitTotal1, fa.optUnitTotalAdjust2, hier.partOpt, ex);
 

@@ -140,7 +140,7 @@ int WriteSubsetOutputs(std::ostream& err, RunOutputs& run, const SubsetView& v) 
     } else if (v.opt_ro == 5 && in.pseudoFResults != nullptr && in.nEnv > 0) {
         stats = PseudoFRows(*in.pseudoFResults, *v.traitLabels, *v.select, v.quant, v.envLabels, phyl);
     }
-    const std::string statsPath = run.session + statsTableExt;
+    const std::string statsPath = run.folder + run.session + statsTableExt;
     check(WriteTsv(statsPath, StatsTableHeader(), StatsTableRows(labels, stats), append), statsPath);
 
     // Ordinations, as in the report.
@@ -180,14 +180,14 @@ int WriteSubsetOutputs(std::ostream& err, RunOutputs& run, const SubsetView& v) 
             }
         c.ordinations.push_back(co);
     }
-    const std::string commPath = run.session + communityTableExt;
+    const std::string commPath = run.folder + run.session + communityTableExt;
     check(WriteTsv(commPath, CommunityTableHeader(c), CommunityTableRows(labels, c), append), commPath);
 
     // Pictures.
     const std::string suffix = v.subsetNumber > 0 ? "_" + std::to_string(v.subsetNumber) : std::string();
     auto pictureName = [&](const char* ext) {
         std::string e = ext;  // "Null.svg" -> "Null_3.svg"
-        return run.session + e.substr(0, e.size() - 4) + suffix + ".svg";
+        return run.folder + run.session + e.substr(0, e.size() - 4) + suffix + ".svg";
     };
     if (!ords.empty()) {
         static const char* kTitles[] = {"PCoA of Beals-smoothed composition Y", "PCoA of fuzzy-weighted composition X",

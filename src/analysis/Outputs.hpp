@@ -25,6 +25,7 @@ struct RunOutputs {
     ChartSize scatter;          ///< ordination panels
     ChartSize histogram;        ///< null-distribution panels
     bool tablesStarted = false; ///< set after the first subset: later subsets append
+    std::string folder;         ///< prefix of the file names: the folder of the report (volumeName)
 };
 
 /// Plain views of one analysed subset; pointers are owned by the caller.
