@@ -48,11 +48,6 @@ bool IsSimilarityKind(int kind) {
     }
 }
 
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) m[j][i] = m[i][j];
-}
-
 bool GaussJordan(Matrix<double>& a, int n, Matrix<double>& b, int m, const char** failure, int* indxc,
                  int* indxr, int* ipiv) {
     for (int j = 0; j < n; ++j) ipiv[j] = 0;

@@ -33,11 +33,6 @@ void Ensure(Matrix<double>& m, int rows, int cols) {
     if (m.rows() != r || m.cols() != c) m.assign(r, c);
 }
 
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) m[j][i] = m[i][j];
-}
-
 // Partial Gower similarity of two values of one variable (before rounding).
 double PartialValue(int type, double a, double b, double range, double w, bool countDoubleAbsence) {
     if (!Present(a) || !Present(b)) return kMissing;

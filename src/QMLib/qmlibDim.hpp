@@ -27,4 +27,14 @@ long double Factorial(int n);
 /// qsort comparator, ascending.
 int compareInt(const void* a, const void* b);
 
+/// Copies the upper triangle of the leading n x n block onto the lower one.
+inline void MirrorUpper(int n, Matrix<double>& m) {
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) m[j][i] = m[i][j];
+}
+/// A zero-filled rows x cols matrix; negative sizes count as 0.
+inline Matrix<double> Sized(int rows, int cols) {
+    return Matrix<double>(static_cast<std::size_t>(rows > 0 ? rows : 0), static_cast<std::size_t>(cols > 0 ? cols : 0));
+}
+
 }  // namespace kolvar

@@ -18,6 +18,10 @@ namespace kolvar {
 void NominalReseNonHier(int n, int p, const Matrix<double>& data, Matrix<double>& out, int option);
 /// True when some trait of type 2 (nominal) has selection flag 1.
 bool HasQualitTraitSelect(int n, const int* chtype, const int* select);
+/// The OTUs' phylogenetic resemblance, t x t with both triangles: the Gower
+/// similarity of the phylogenetic variables (type 2) or the stored matrix;
+/// isDissim is true for normalised distances (type 3) only.
+Matrix<double> PhylogenyResemblance(const DataSet& d, int t, bool& isDissim);
 /// True when any trait has type 2.
 bool HasQualitTrait(int n, const int* chtype);
 

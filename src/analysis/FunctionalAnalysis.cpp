@@ -234,15 +234,6 @@ void AverageTraitMatrix(int tcst, int nch, const Matrix<double>& B, const std::v
 
 namespace {
 
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j) m[i][j] = m[j][i];
-}
-
-Matrix<double> Sized(int rows, int cols) {
-    return Matrix<double>(static_cast<std::size_t>(std::max(rows, 0)), static_cast<std::size_t>(std::max(cols, 0)));
-}
-
 // The phylogeny part of a run: resemblance, principal coordinates, belonging,
 // P, Rao entropy and DP.
 struct PhylogenyRun {
@@ -252,22 +243,31 @@ struct PhylogenyRun {
     bool isDissim = false;
 };
 
+}  // namespace
+
+Matrix<double> PhylogenyResemblance(const DataSet& d, int t, bool& isDissim) {
+    // Type 2 holds phylogenetic variables whose Gower similarity is computed
+    // here, so only type 3 is a dissimilarity.
+    isDissim = d.phylogenyMatrixType == 3;
+    if (d.phylogenyMatrixType == 2) {
+        Matrix<double> rese = Sized(t, t);
+        Matrix<double> data = d.phylogenyData;
+        std::vector<double> ranges(static_cast<std::size_t>(std::max(d.nClados, 0)), 0.0);
+        GowerMVOpt(t, d.nClados, d.phylogenyVarType.data(), data, rese, ranges.data(), nullptr, false);
+        return rese;
+    }
+    Matrix<double> rese = d.phylogenyRese;
+    MirrorUpper(t, rese);
+    return rese;
+}
+
+namespace {
+
 void RunPhylogeny(const AnalysisState& p, const WCopies& w, OTUExclusion ex, RaoWork& raoWork, PhylogenyRun& ph) {
     const DataSet& d = p.data;
     const FunctionalSettings& fa = p.fa;
     const int tcst = d.tcst, ncsm = d.ncsm, nTaxa = fa.nTaxa;
-    // Type 2 holds phylogenetic variables whose Gower similarity is computed
-    // here, so only type 3 is a dissimilarity.
-    ph.isDissim = d.phylogenyMatrixType == 3;
-    if (d.phylogenyMatrixType == 2) {
-        ph.Sf = Sized(tcst, tcst);
-        Matrix<double> data = d.phylogenyData;
-        std::vector<double> ranges(static_cast<std::size_t>(std::max(d.nClados, 0)), 0.0);
-        GowerMVOpt(tcst, d.nClados, d.phylogenyVarType.data(), data, ph.Sf, ranges.data(), nullptr, false);
-    } else {
-        ph.Sf = d.phylogenyRese;
-        MirrorUpper(tcst, ph.Sf);
-    }
+    ph.Sf = PhylogenyResemblance(d, tcst, ph.isDissim);
     Matrix<double> vectors = Sized(tcst, tcst);
     ph.scores = Sized(tcst, tcst);
     std::vector<double> values(static_cast<std::size_t>(tcst));

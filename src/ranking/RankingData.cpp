@@ -20,31 +20,11 @@ namespace kolvar {
 
 namespace {
 
-Matrix<double> Sized(int rows, int cols) {
-    return Matrix<double>(static_cast<std::size_t>(std::max(rows, 0)), static_cast<std::size_t>(std::max(cols, 0)));
-}
-
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j) m[i][j] = m[j][i];
-}
-
 void PreparePhylogeny(const RankingInputs& in, RankingData& rd, std::ostream* st) {
     const DataSet& d = in.d;
     const FunctionalSettings& fa = in.fa;
     const int t = rd.t;
-    // Only normalized distances (type 3) are dissimilarities; the Gower
-    // similarity of a table of phylogenetic variables (type 2) is not.
-    rd.phylIsDissim = d.phylogenyMatrixType == 3;
-    if (d.phylogenyMatrixType == 2) {
-        rd.phylRese = Sized(t, t);
-        Matrix<double> data = d.phylogenyData;
-        std::vector<double> ranges(static_cast<std::size_t>(std::max(d.nClados, 0)), 0.0);
-        GowerMVOpt(t, d.nClados, d.phylogenyVarType.data(), data, rd.phylRese, ranges.data(), nullptr, false);
-    } else {
-        rd.phylRese = d.phylogenyRese;
-        MirrorUpper(t, rd.phylRese);
-    }
+    rd.phylRese = PhylogenyResemblance(d, t, rd.phylIsDissim);
     std::vector<int> taxa = fa.partition_OTUs_Phyl;
     if (static_cast<int>(taxa.size()) < t) taxa.assign(d.partition_OTUs.begin(), d.partition_OTUs.begin() + t);
     CountGroupsNew(t, taxa.data(), rd.nTaxa);

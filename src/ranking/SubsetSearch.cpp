@@ -37,11 +37,6 @@ const char* kHeadings[12] = {
 
 const char* YesNot(bool yes) { return yes ? "yes" : "not"; }
 
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j) m[i][j] = m[j][i];
-}
-
 void WriteHeader(std::ostream& fp, const RankingInputs& in, const RankingData& rd, int code) {
     const Options& opt = in.opt;
     const DataSet& d = in.d;

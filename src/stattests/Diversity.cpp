@@ -21,11 +21,6 @@ inline int PairFactor(const int* w, int i, int j, bool restrictWithin) {
     return (w[i] == 1 || w[j] == 1) ? 1 : 0;
 }
 
-void MirrorUpper(int n, Matrix<double>& m) {
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) m[j][i] = m[i][j];
-}
-
 double RaoOrderedPairs(int n, const double* p, Matrix<double>* rese, bool isDissim, bool sqrtOpt,
                        const int* weights, bool restrictWithin, bool weighted) {
     double t = 0.0;
