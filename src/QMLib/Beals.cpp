@@ -1,7 +1,11 @@
 #include "QMLib/Beals.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <vector>
 
+#include "QMLib/Kernels.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 
@@ -38,6 +42,39 @@ void RowsToUnitSum(int p, Matrix<double>& K) {
 
 // Y = Aw K over the terms where both are present; a cell with no such term is -999.
 void Product(int n, int p, const Matrix<double>& Aw, const Matrix<double>& K, Matrix<double>& Y) {
+    bool kMissingAny = false;
+    for (int j = 0; j < p && !kMissingAny; ++j) kMissingAny = AnyEqual(K.row(j), p, kMissing);
+    if (!kMissingAny) {
+        // Every term of a row then has K present: the terms of the present
+        // abundances are added in ascending j, a tile of rows at a time, the
+        // zero abundances (which add exact zeros) skipped.
+        constexpr int kRows = 8, kCols = 256;
+        std::vector<const double*> kRowsOf(static_cast<std::size_t>(p));
+        for (int j = 0; j < p; ++j) kRowsOf[static_cast<std::size_t>(j)] = K.row(j);
+        const int nBlocks = (n + kRows - 1) / kRows;
+#pragma omp parallel for schedule(dynamic, 1)
+        for (int b = 0; b < nBlocks; ++b) {
+            std::vector<double> acc(static_cast<std::size_t>(kRows) * kCols);
+            const double* aRows[kRows];
+            bool any[kRows];
+            const int i0 = b * kRows, rows = std::min(kRows, n - i0);
+            for (int r = 0; r < rows; ++r) {
+                aRows[r] = Aw.row(i0 + r);
+                any[r] = false;
+                for (int j = 0; j < p; ++j) any[r] = any[r] || Present(aRows[r][j]);
+            }
+            for (int k0 = 0; k0 < p; k0 += kCols) {
+                const int k1 = std::min(p, k0 + kCols);
+                ProductTile(aRows, rows, kRowsOf.data(), p, k0, k1, kMissing, acc.data());
+                for (int r = 0; r < rows; ++r) {
+                    double* y = Y.row(i0 + r);
+                    const double* s = acc.data() + static_cast<std::size_t>(r) * (k1 - k0);
+                    for (int k = k0; k < k1; ++k) y[k] = any[r] ? s[k - k0] : kMissing;
+                }
+            }
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         const double* a = Aw.row(i);
         for (int k = 0; k < p; ++k) {
@@ -49,6 +86,33 @@ void Product(int n, int p, const Matrix<double>& Aw, const Matrix<double>& K, Ma
                 any = true;
             }
             Y[i][k] = any ? s : kMissing;
+        }
+    }
+}
+
+// Joint presences (option 0) of every pair of OTUs: the communities holding
+// each OTU as a bit set, and the count of a pair the bits the two sets share.
+// Counts are whole numbers, exact in any order.
+void JointPresences(int n, int p, const Matrix<double>& W, Matrix<double>& K) {
+    const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
+    std::vector<std::uint64_t> bits(static_cast<std::size_t>(p) * words, 0);
+    for (int i = 0; i < n; ++i) {
+        const double* w = W.row(i);
+        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+        const std::size_t word = static_cast<std::size_t>(i) / 64;
+        for (int j = 0; j < p; ++j)
+            if (w[j] > 0.0) bits[static_cast<std::size_t>(j) * words + word] |= bit;
+    }
+    const std::uint64_t* b = bits.data();
+#pragma omp parallel for schedule(dynamic, 16)
+    for (int j = 0; j < p; ++j) {
+        const std::uint64_t* bj = b + static_cast<std::size_t>(j) * words;
+        double* r = K.row(j);
+        for (int k = 0; k < p; ++k) {
+            const std::uint64_t* bk = b + static_cast<std::size_t>(k) * words;
+            long long count = 0;
+            for (std::size_t q = 0; q < words; ++q) count += std::popcount(bj[q] & bk[q]);
+            r[k] = static_cast<double>(count);
         }
     }
 }
@@ -72,12 +136,16 @@ void ExcludeOwnShare(int n, int p, const Matrix<double>& Aw, Matrix<double>& Y) 
 
 void ConditionalProb(int n, int p, const Matrix<double>& W, Matrix<double>& K, int option, bool rowsUnit) {
     for (int j = 0; j < p; ++j) std::fill(K.row(j), K.row(j) + p, 0.0);
-    // Communities in the outer loop: each K[j][k] still sums over them in order.
-    for (int i = 0; i < n; ++i) {
-        const double* w = W.row(i);
-        for (int j = 0; j < p; ++j) {
-            double* r = K.row(j);
-            for (int k = 0; k < p; ++k) r[k] += CoOccurrence(w, j, k, option);
+    if (option == 0) {
+        JointPresences(n, p, W, K);
+    } else {
+        // Communities in the outer loop: each K[j][k] still sums over them in order.
+        for (int i = 0; i < n; ++i) {
+            const double* w = W.row(i);
+            for (int j = 0; j < p; ++j) {
+                double* r = K.row(j);
+                for (int k = 0; k < p; ++k) r[k] += CoOccurrence(w, j, k, option);
+            }
         }
     }
     if (option != 2)
@@ -202,7 +270,7 @@ void BealsSmoothing(int n, int p, const Matrix<double>& A, const Matrix<double>&
                     Y[i][j] = Y[i][j] - Kold[k][j] * Aw[i][k] + K[k][j] * Aw[i][k];
                 }
     }
-    if (M) *M = K;
+    if (M) *M = std::move(K);
     if (!include) ExcludeOwnShare(n, p, Aw, Y);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "QMLib/Kernels.hpp"
 #include "QMLib/qmlibDim.hpp"
 
 namespace kolvar {
@@ -199,6 +200,67 @@ double RowTotal(int m, const double* a) {
     return total;
 }
 
+// Rows of A and columns of B per tile of the unweighted product without
+// missing values in B: a row of B is read once for several rows of A.
+constexpr int kTileRows = 8;
+constexpr int kTileCols = 128;
+
+// The unweighted product when B holds no missing value: every column then adds
+// the same abundances, so one sum of the non-zero abundances serves as the
+// used total of every column. The cells add their terms in ascending k as the
+// row-by-row form does (ProductTile skips the same zero terms). With the used
+// total equal to the row total, both rescaling rules agree.
+void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
+                 Matrix<double>& Res, const int* select) {
+    thread_local std::vector<const double*> bRows;
+    bRows.resize(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k) bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
+    const double* const* rowsOfB = bRows.data();
+    const int nBlocks = (n + kTileRows - 1) / kTileRows;
+#pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
+    for (int b = 0; b < nBlocks; ++b) {
+        double acc[kTileRows * kTileCols];
+        double total[kTileRows];
+        bool anyPresent[kTileRows];
+        const double* aRows[kTileRows];
+        const int i0 = b * kTileRows;
+        const int rows = std::min(kTileRows, n - i0);
+        for (int r = 0; r < rows; ++r) {
+            aRows[r] = A.row(static_cast<std::size_t>(i0 + r));
+            total[r] = 0.0;
+            anyPresent[r] = false;
+        }
+        // The row totals, the rows side by side. The sum of the non-zero
+        // abundances is the total itself: adding a zero leaves a sum as it is.
+        for (int k = 0; k < m; ++k)
+            for (int r = 0; r < rows; ++r) {
+                const double a = aRows[r][k];
+                const bool present = a != kMissing;
+                total[r] += present ? a : 0.0;
+                anyPresent[r] = anyPresent[r] || present;
+            }
+        for (int j0 = 0; j0 < p; j0 += kTileCols) {
+            const int j1 = std::min(p, j0 + kTileCols);
+            ProductTile(aRows, rows, rowsOfB, m, j0, j1, kMissing, acc);
+            for (int r = 0; r < rows; ++r) {
+                const double* sum = acc + static_cast<std::size_t>(r) * (j1 - j0);
+                double* res = Res.row(static_cast<std::size_t>(i0 + r));
+                // The rescaling divides by used / total, 1 unless the total
+                // overflowed; a division by 1 returns its operand.
+                const double scale = total[r] > 0 ? total[r] / total[r] : 1.0;
+                for (int j = j0; j < j1; ++j) {
+                    if (select && select[j] != 1)
+                        res[j] = 0.0;
+                    else if (!anyPresent[r])
+                        res[j] = kMissing;
+                    else
+                        res[j] = scale == 1.0 ? sum[j - j0] : sum[j - j0] / scale;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -206,6 +268,10 @@ namespace {
 void PlainProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
                   bool bHasMissing, Matrix<double>& Res, const int* select, const int* w) {
     const bool unit = AllOnes(m, w);
+    if (unit && !bHasMissing) {
+        UnitProduct(n, m, p, A, B, order, Res, select);
+        return;
+    }
     // Each iteration writes only its own row, so every thread count gives the same bits.
 #pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
     for (int i = 0; i < n; ++i) {
@@ -236,6 +302,10 @@ void PairProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<doub
         const int wj = w ? w[j] : 1;
         return restrictWithin ? wk * wj : ((wk == 1 || wj == 1) ? 1 : 0);
     };
+    if (unit && !bHasMissing) {
+        UnitProduct(n, m, p, A, B, order, Res, select);
+        return;
+    }
 #pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
     for (int i = 0; i < n; ++i) {
         thread_local RowSums acc;

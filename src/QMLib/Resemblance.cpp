@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "QMLib/Kernels.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 
@@ -78,36 +79,48 @@ bool WorthThreads(int n, int p) { return static_cast<long long>(n) * n * p / 2 >
 // Rows shrink towards the end, so they are dealt out one by one.
 bool HasMissing(int n, int p, const Matrix<double>& data);
 
-// Complete data: the columns are laid out contiguously once, and each row's
-// distances to the later rows are accumulated column by column. Every pair
-// still adds its squared differences in ascending column order, so the bits
-// equal those of the pair-by-pair loop; the loop over rows vectorises.
+// Complete data: the columns are laid out contiguously once, and the distances
+// are accumulated tile by tile (a few rows against a run of later rows), so a
+// column segment is read once for several rows and the sums stay in the
+// first-level cache. Every pair still adds its squared differences in
+// ascending column order, so the bits equal those of the pair-by-pair loop.
+constexpr int kTileRows = 4;
+constexpr int kTileCols = 256;
+
 template <class Use>
 void EucliRowsComplete(int n, int p, const Matrix<double>& data, Matrix<double>& out, Use use) {
     thread_local std::vector<double> columns;
+    thread_local std::vector<int> used;
     columns.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(p));
+    used.clear();
+    for (int k = 0; k < p; ++k)
+        if (use(k)) used.push_back(k);
     for (int i = 0; i < n; ++i) {
         const double* a = data.row(i);
         for (int k = 0; k < p; ++k) columns[static_cast<std::size_t>(k) * n + i] = a[k];
     }
     const double* cols = columns.data();
+    const int* usedCols = used.data();
+    const int nUsed = static_cast<int>(used.size());
+    const int nBlocks = (n + kTileRows - 1) / kTileRows;
 #pragma omp parallel for schedule(static, 1) if (WorthThreads(n, p))
-    for (int i = 0; i < n; ++i) {
-        thread_local std::vector<double> acc;
-        acc.assign(static_cast<std::size_t>(n), 0.0);
-        double* s = acc.data();
-        for (int k = 0; k < p; ++k) {
-            if (!use(k)) continue;
-            const double* col = cols + static_cast<std::size_t>(k) * n;
-            const double aik = col[i];
-            for (int j = i + 1; j < n; ++j) {
-                const double d = aik - col[j];
-                s[j] += d * d;
+    for (int b = 0; b < nBlocks; ++b) {
+        double acc[kTileRows * kTileCols];
+        const int i0 = b * kTileRows;
+        const int rows = std::min(kTileRows, n - i0);
+        for (int r = 0; r < rows; ++r) out[i0 + r][i0 + r] = 0.0;
+        for (int j0 = i0 + 1; j0 < n; j0 += kTileCols) {
+            const int j1 = std::min(n, j0 + kTileCols);
+            SquaredDistanceTile(cols, static_cast<std::size_t>(n), usedCols, nUsed, i0, rows, j0, j1, acc);
+            for (int r = 0; r < rows; ++r) {
+                const double* s = acc + static_cast<std::size_t>(r) * (j1 - j0);
+                double* o = out.row(i0 + r);
+                for (int j = std::max(j0, i0 + r + 1); j < j1; ++j) {
+                    const double v = s[j - j0];
+                    o[j] = v == 0.0 ? 0.0 : std::sqrt(v);
+                }
             }
         }
-        double* o = out.row(i);
-        o[i] = 0.0;
-        for (int j = i + 1; j < n; ++j) o[j] = s[j] == 0.0 ? 0.0 : std::sqrt(s[j]);
     }
     MirrorUpper(n, out);
 }

@@ -5,6 +5,7 @@
 // entropy and beta-diversity correlations, the phylogenetic signal, and for
 // the other statistic types the regression results or pseudo-F values.
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <span>
@@ -42,12 +43,42 @@ struct FunctionalStatsWork {
 
 /// Matrix correlations between community matrices with the test's method,
 /// squaring option, statistic type and overfitting factor.
+/// Mantel correlations of pairs of dissimilarity matrices computed ahead, a
+/// batch per first matrix (MatrixCorrBatch), and looked up by the matrices.
+struct MantelValues {
+    struct Entry {
+        const Matrix<double>* a = nullptr;
+        const Matrix<double>* b = nullptr;
+        double value = 0.0;
+    };
+    std::array<Entry, 32> entries{};
+    int size = 0;
+    void Clear() { size = 0; }
+    /// MatrixCorr of DA with each matrix of DB, kept for Find (as many as fit).
+    void Add(int n, const Matrix<double>& DA, std::initializer_list<const Matrix<double>*> DB) {
+        double values[16];
+        const std::size_t count = std::min<std::size_t>(DB.size(), 16);
+        MatrixCorrBatch(n, DA, std::span<const Matrix<double>* const>(DB.begin(), count), values);
+        for (std::size_t k = 0; k < count && size < static_cast<int>(entries.size()); ++k)
+            entries[static_cast<std::size_t>(size++)] = {&DA, DB.begin()[k], values[k]};
+    }
+    const double* Find(const Matrix<double>& a, const Matrix<double>& b) const {
+        for (int k = 0; k < size; ++k)
+            if (entries[static_cast<std::size_t>(k)].a == &a && entries[static_cast<std::size_t>(k)].b == &b)
+                return &entries[static_cast<std::size_t>(k)].value;
+        return nullptr;
+    }
+};
+
 struct CommunityCorrelator {
     const PermTest_FunctionalPhyl_Correl_Input& in;
     MatrixCorrWork& work;
+    const MantelValues* ahead = nullptr;  ///< Mantel values computed ahead (method m)
     /// MatrixCorrelationLib of A (pA columns) and B, or of their dissimilarities DA and DB.
     double Mcl(const Matrix<double>& A, int pA, const Matrix<double>& B, int pB, const Matrix<double>& DA,
                const Matrix<double>& DB) const {
+        if (ahead && in.opt_MatrixCorr == 'm')
+            if (const double* v = ahead->Find(DA, DB)) return *v;
         return MatrixCorrelationLib(in.ncsm, pA, pB, A, B, DA, DB, in.squareDistMatrixOpt, in.opt_MatrixCorr, work);
     }
     /// PartialMatrixCorrelation of A and B removing the covariate sets.

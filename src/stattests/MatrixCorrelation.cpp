@@ -1,7 +1,9 @@
 #include "stattests/MatrixCorrelation.hpp"
 
+#include <algorithm>
 #include <cmath>
 
+#include "QMLib/Kernels.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 
@@ -102,6 +104,79 @@ double MatrixCorrelationLib(int n, int p1, int p2, const Matrix<double>& A, cons
 double MatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2) {
     if (n < 2) return 0.0;
     return PearsonCells(n, D1, D2, [](int i) { return i + 1; });
+}
+
+namespace {
+
+// K correlations of D1 over the upper triangle: each sum is that of
+// PearsonCells, added in the same cell order; the K + 1 running sums are
+// independent, so they advance side by side. Returns false, with nothing
+// written, when a cell of any matrix is missing (the cells left out would
+// then differ from pair to pair).
+template <int K>
+bool PearsonCellsBatch(int n, const Matrix<double>& D1, const Matrix<double>* const* D2, double* out) {
+    for (int i = 0; i < n; ++i) {
+        if (AnyEqual(D1.row(static_cast<std::size_t>(i)) + i + 1, n - i - 1, kMissing)) return false;
+        for (int k = 0; k < K; ++k)
+            if (AnyEqual(D2[k]->row(static_cast<std::size_t>(i)) + i + 1, n - i - 1, kMissing)) return false;
+    }
+    double sx = 0.0, sy[K] = {};
+    long long m = 0;
+    for (int i = 0; i < n; ++i) {
+        const double* x = D1.row(static_cast<std::size_t>(i));
+        const double* y[K];
+        for (int k = 0; k < K; ++k) y[k] = D2[k]->row(static_cast<std::size_t>(i));
+        for (int j = i + 1; j < n; ++j) {
+            sx += x[j];
+            for (int k = 0; k < K; ++k) sy[k] += y[k][j];
+        }
+        m += n - i - 1;
+    }
+    if (m == 0) {
+        for (int k = 0; k < K; ++k) out[k] = 0.0;
+        return true;
+    }
+    const double mx = sx / m;
+    double my[K], sxx = 0.0, syy[K] = {}, sxy[K] = {};
+    for (int k = 0; k < K; ++k) my[k] = sy[k] / m;
+    for (int i = 0; i < n; ++i) {
+        const double* x = D1.row(static_cast<std::size_t>(i));
+        const double* y[K];
+        for (int k = 0; k < K; ++k) y[k] = D2[k]->row(static_cast<std::size_t>(i));
+        for (int j = i + 1; j < n; ++j) {
+            const double dx = x[j] - mx;
+            sxx += dx * dx;
+            for (int k = 0; k < K; ++k) {
+                const double dy = y[k][j] - my[k];
+                syy[k] += dy * dy;
+                sxy[k] += dx * dy;
+            }
+        }
+    }
+    for (int k = 0; k < K; ++k) out[k] = (sxx == 0.0 || syy[k] == 0.0) ? 0.0 : sxy[k] / std::sqrt(sxx * syy[k]);
+    return true;
+}
+
+}  // namespace
+
+void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out) {
+    // Groups of up to four; a group holding a missing value goes one by one.
+    for (std::size_t first = 0; first < D2.size(); first += 4) {
+        const std::size_t size = std::min<std::size_t>(4, D2.size() - first);
+        const Matrix<double>* const* group = D2.data() + first;
+        double* values = out + first;
+        bool done = n >= 2;
+        if (done) {
+            switch (size) {
+            case 1: done = PearsonCellsBatch<1>(n, D1, group, values); break;
+            case 2: done = PearsonCellsBatch<2>(n, D1, group, values); break;
+            case 3: done = PearsonCellsBatch<3>(n, D1, group, values); break;
+            default: done = PearsonCellsBatch<4>(n, D1, group, values); break;
+            }
+        }
+        if (!done)
+            for (std::size_t k = 0; k < size; ++k) values[k] = MatrixCorr(n, D1, *group[k]);
+    }
 }
 
 double RdMatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2, bool squareDist,

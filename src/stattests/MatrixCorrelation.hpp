@@ -46,6 +46,10 @@ double MatrixCorrelationLib(int n, int p1, int p2, const Matrix<double>& A, cons
 /// Pearson correlation of the strict upper triangles (pairs with a missing
 /// entry left out); 0.0 when n < 2 or either side does not vary.
 double MatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2);
+/// MatrixCorr of D1 with each matrix of D2 (out[k] for D2[k]), the same bits
+/// as one call each. Without missing values one pass over the cells serves
+/// every pair, so the sums of several correlations advance together.
+void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out);
 /// Pearson correlation of all cells of the Gower-centred matrices (upper
 /// triangle with diagonal, mirrored; squared first when squareDist).
 double RdMatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2, bool squareDist,

@@ -44,6 +44,7 @@ struct Workspace {
     std::vector<double> raoOut;
     std::vector<double> pairs;  ///< packed upper triangle of the permuted Rao dissimilarities (taxa shuffle)
     FunctionalStatsWork lib;
+    MantelValues mantel;  ///< the iteration's Mantel correlations, computed ahead
     // Type 4.
     Matrix<double> regrCoeff, regrFitted;
     std::vector<double> regrB0, regrR2;
@@ -207,7 +208,8 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     const auto& obs = st.stat;
     auto& v = out.v;
     MatrixCorrWork& mcw = w.lib.corr;
-    const CommunityCorrelator corr{in, mcw};
+    w.mantel.Clear();
+    const CommunityCorrelator corr{in, mcw, &w.mantel};
     const int* sel = in.relSelect.data();
     out.drewOtuLevel = taxa;
 
@@ -221,10 +223,7 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
         PermuteRows(n, list, *in.Tobs, w.Trnd, nch);
     }
     if (HasDistances(type)) EucliDistMV(n, nch, w.Trnd, w.DTrnd);
-    if (IsCorrelationType(type)) {
-        v[kTE] = corr.Mcl(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
-        v[kTY] = corr.Mcl(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
-    } else if (type == 5) {
+    if (type == 5) {
         for (int k = 0; k < nEnv; ++k) {
             w.pf.T[k] = PseudoF(n, w.DTrnd, st.envGroups.row(k), sel, w.lib.groups);
             for (int j = 0; j < nch; ++j) {
@@ -249,11 +248,64 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     }
     EucliDistMV(n, in.nTypes, w.Xrnd, w.DXrnd);
     if (phyl && HasDistances(type)) EucliDistMV(n, in.nTaxa, w.Prnd, w.DPrnd);
+    if (type == 5) {
+        for (int k = 0; k < nEnv; ++k) {
+            w.pf.X[k] = PseudoF(n, w.DXrnd, st.envGroups.row(k), sel, w.lib.groups);
+            if (phyl) w.pf.P[k] = PseudoF(n, w.DPrnd, st.envGroups.row(k), sel, w.lib.groups);
+        }
+    }
+
+    // R, V and OTU-level family.
+    if (taxa) {
+        // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
+        // through the list.
+        RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
+                    st.raoByAbund, w.pairs, w.lib.rao);
+        for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
+        if (phyl) {
+            RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
+                        st.raoByAbund, w.pairs, w.lib.rao);
+            for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
+        }
+        NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
+        for (int i = 0; i < n; ++i) w.Vraw[i][0] = w.nncrdRnd[0][i];
+        ResidualsOnRichness(n, w.Vraw, st.richnessCol, w.Vrnd, w.lib.regression);
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const auto from = static_cast<std::size_t>(list[i] - 1);
+            w.Rrnd[i][0] = (*in.Robs)[from];
+            if (phyl) w.RPhylRnd[i][0] = (*in.RPhylObs)[from];
+            w.Vrnd[i][0] = (*in.nncrdObs)[1][from];
+        }
+    }
+    if (HasDistances(type)) {
+        AbsValFunctionMV(n, 1, w.Rrnd, w.DRrnd);
+        AbsValFunctionMV(n, 1, w.Vrnd, w.DVrnd);
+        if (phyl) AbsValFunctionMV(n, 1, w.RPhylRnd, w.DRaoPhylRnd);
+    }
+    // Correlations. With the Mantel form those sharing a first matrix are
+    // computed together first; Mcl then finds them.
     const Matrix<double>& Tp = one ? st.T : w.Trnd;
     const Matrix<double>& DTp = one ? st.DT : w.DTrnd;
     const CovariateSet covTp{nch, in.chSelect.data(), &Tp};
     double XT = 0.0, XY_R = 0.0, XE_R = 0.0, XT_R = 0.0, TE_R = 0.0, TY_R = 0.0;
     if (IsCorrelationType(type)) {
+        if (method == 'm') {
+            const Matrix<double>& DRp = one ? st.DR : w.DRrnd;
+            if (phyl) {
+                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &st.DP, &DRp});
+                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &st.DP, &DRp});
+                w.mantel.Add(n, w.DPrnd, {in.DE, &st.DT, &st.DX});
+                w.mantel.Add(n, w.DRaoPhylRnd, {in.DE});
+            } else {
+                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &DRp});
+                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &DRp});
+            }
+            w.mantel.Add(n, w.DRrnd, {in.DE, in.DY});
+            w.mantel.Add(n, w.DVrnd, {in.DE, in.DY});
+        }
+        v[kTE] = corr.Mcl(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
+        v[kTY] = corr.Mcl(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
         v[kXE] = corr.Mcl(w.Xrnd, in.nTypes, E, nEnv, w.DXrnd, *in.DE);
         XT = corr.Mcl(w.Xrnd, in.nTypes, Tp, nch, w.DXrnd, DTp);
         v[kXY] = corr.Mcl(w.Xrnd, in.nTypes, Y, nOTUs, w.DXrnd, *in.DY);
@@ -290,40 +342,6 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
                 v[kXE_TP] = PartialCorrelation(v[kXE_P], one ? obs[sTE_P] : v[kTE_P], XT_P);
             }
         }
-    } else if (type == 5) {
-        for (int k = 0; k < nEnv; ++k) {
-            w.pf.X[k] = PseudoF(n, w.DXrnd, st.envGroups.row(k), sel, w.lib.groups);
-            if (phyl) w.pf.P[k] = PseudoF(n, w.DPrnd, st.envGroups.row(k), sel, w.lib.groups);
-        }
-    }
-
-    // R, V and OTU-level family.
-    if (taxa) {
-        // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
-        // through the list.
-        RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                    st.raoByAbund, w.pairs, w.lib.rao);
-        for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
-        if (phyl) {
-            RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                        st.raoByAbund, w.pairs, w.lib.rao);
-            for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
-        }
-        NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
-        for (int i = 0; i < n; ++i) w.Vraw[i][0] = w.nncrdRnd[0][i];
-        ResidualsOnRichness(n, w.Vraw, st.richnessCol, w.Vrnd, w.lib.regression);
-    } else {
-        for (int i = 0; i < n; ++i) {
-            const auto from = static_cast<std::size_t>(list[i] - 1);
-            w.Rrnd[i][0] = (*in.Robs)[from];
-            if (phyl) w.RPhylRnd[i][0] = (*in.RPhylObs)[from];
-            w.Vrnd[i][0] = (*in.nncrdObs)[1][from];
-        }
-    }
-    if (HasDistances(type)) {
-        AbsValFunctionMV(n, 1, w.Rrnd, w.DRrnd);
-        AbsValFunctionMV(n, 1, w.Vrnd, w.DVrnd);
-        if (phyl) AbsValFunctionMV(n, 1, w.RPhylRnd, w.DRaoPhylRnd);
     }
     if (IsCorrelationType(type)) {
         const Matrix<double>& Rp = one ? st.R : w.Rrnd;

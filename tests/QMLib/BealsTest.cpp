@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
+#include <random>
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/qmlibDim.hpp"
@@ -136,6 +138,50 @@ TEST(Beals, MissingValuesAreSkipped) {
     // Row 0: Aw = (0.5, 0.5, -999); the missing weight is left out.
     EXPECT_DOUBLE_EQ(Y[0][0], 1.0);
     EXPECT_DOUBLE_EQ(Y[0][2], 0.5 * K[0][2] + 0.5 * K[1][2]);
+}
+
+// The joint-presence counts and the smoothed product, on data wide enough to
+// span several words of communities and several tiles of OTUs, give the bits
+// of the plain definition: co-occurrences summed community by community, and
+// each estimate summed OTU by OTU in ascending order.
+TEST(Beals, LargeDataGiveTheBitsOfThePlainDefinition) {
+    const int n = 70, p = 300;
+    std::mt19937 gen(3);
+    Matrix<double> W(n, p);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < p; ++j) W[i][j] = gen() % 3 == 0 ? static_cast<double>(gen() % 5 + 1) : 0.0;
+    for (const bool include : {true, false}) {
+        Matrix<double> Y(n, p), M(p, p);
+        BealsSmoothing(n, p, W, W, Y, false, 0, &M, include, 0, false);
+        Matrix<double> K(p, p), A(n, p);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < p; ++j)
+                for (int k = 0; k < p; ++k) K[j][k] += W[i][j] > 0 && W[i][k] > 0 ? 1.0 : 0.0;
+        for (int j = 0; j < p; ++j) {
+            const double d = K[j][j];
+            for (int k = 0; k < p; ++k)
+                if (k != j && d > 0) K[j][k] /= d;
+            K[j][j] = include ? 1.0 : 0.0;
+        }
+        for (int i = 0; i < n; ++i) {
+            double sum = 0.0;
+            for (int j = 0; j < p; ++j) sum += W[i][j];
+            for (int j = 0; j < p; ++j) A[i][j] = W[i][j] / (sum == 0.0 ? 1.0 : sum);
+        }
+        int mismatches = 0;
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < p; ++k) {
+                double want = 0.0;
+                for (int j = 0; j < p; ++j) want += A[i][j] * K[j][k];
+                if (!include) {
+                    const double rest = 1.0 - A[i][k];
+                    want = rest == 0.0 ? 0.0 : want / rest;
+                }
+                mismatches += std::memcmp(&want, &Y[i][k], sizeof want) != 0;
+            }
+        for (int j = 0; j < p; ++j) mismatches += std::memcmp(K.row(j), M.row(j), sizeof(double) * p) != 0;
+        EXPECT_EQ(mismatches, 0) << (include ? "own abundance included" : "own abundance left out");
+    }
 }
 
 }  // namespace

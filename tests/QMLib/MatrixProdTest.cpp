@@ -173,6 +173,50 @@ TEST(MatrixProd, OneThreadAndManyThreadsAgreeBitForBit) {
     }
 }
 
+// Without weights and without missing values in B the product goes by tiles of
+// rows and columns: zero and missing abundances, a row with nothing present and
+// negative values still give the bits of the definition, under both rules.
+TEST(MatrixProd, UnweightedTilesGiveTheBitsOfTheDefinition) {
+    const int n = 29, m = 150, p = 300;
+    gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
+    Matrix<double> a(n, m), u(m, p);
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < m; ++k) {
+            const double r = gsl_rng_uniform(g);
+            a[i][k] = i == 5 || r < 0.05 ? kMissing : r < 0.5 ? 0.0 : gsl_rng_uniform(g) * 10 - 1;
+        }
+    for (int k = 0; k < m; ++k)
+        for (int j = 0; j < p; ++j) u[k][j] = gsl_rng_uniform(g) - 0.2;
+    gsl_rng_free(g);
+    std::vector<int> sel(p);
+    for (int j = 0; j < p; ++j) sel[j] = j % 7 != 0;
+    Matrix<double> plain(n, p), pair(n, p);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, a, u, plain, sel.data(), nullptr);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, a, u, pair, nullptr, nullptr, true);
+    int mismatches = 0;
+    for (int i = 0; i < n; ++i) {
+        double total = 0, used = 0;
+        bool any = false;
+        for (int k = 0; k < m; ++k)
+            if (a[i][k] != kMissing) {
+                total += a[i][k];
+                used += a[i][k];
+                any = true;
+            }
+        for (int j = 0; j < p; ++j) {
+            double sum = 0;
+            for (int k = 0; k < m; ++k)
+                if (a[i][k] != kMissing) sum += a[i][k] * u[k][j];
+            const double value = !any ? kMissing : used > 0 && total > 0 ? sum / (used / total) : sum;
+            const double wantPlain = sel[j] != 1 ? 0.0 : value;
+            const double wantPair = !any ? kMissing : used > 0 ? sum / (used / total) : sum;
+            mismatches += std::memcmp(&wantPlain, &plain[i][j], sizeof value) != 0;
+            mismatches += std::memcmp(&wantPair, &pair[i][j], sizeof value) != 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 // The products read through a list of rows must give the bits of the products
 // of a matrix copied into that order: with and without missing values in B
 // (the flag only picks a path), with repeated rows, with excluded OTUs under

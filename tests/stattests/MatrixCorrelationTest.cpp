@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "QMLib/Transform.hpp"
@@ -227,6 +228,28 @@ TEST(MatrixCorrelation, MatrixInverse) {
     out.fill(3);
     EXPECT_EQ(MatrixInverse(2, 2, singular, out), 0);
     EXPECT_EQ(out[1][1], 3.0);
+}
+
+// The batch gives each pair the bits of its own call, for every group size,
+// with a missing cell in the first matrix, in one of the others, or nowhere.
+TEST(MatrixCorrelation, BatchGivesTheBitsOfOneCallEach) {
+    const int n = 40;
+    std::vector<Matrix<double>> d;
+    for (int k = 0; k < 7; ++k) d.push_back(Euclid(Uniform(n, 3, 100 + k)));
+    for (const int hole : {-1, 0, 4}) {
+        std::vector<Matrix<double>> m = d;
+        if (hole >= 0) m[static_cast<std::size_t>(hole)][3][17] = kMissing;
+        std::vector<const Matrix<double>*> others;
+        for (std::size_t k = 1; k < m.size(); ++k) others.push_back(&m[k]);
+        for (std::size_t size = 1; size <= others.size(); ++size) {
+            std::vector<double> got(size);
+            MatrixCorrBatch(n, m[0], std::span<const Matrix<double>* const>(others.data(), size), got.data());
+            for (std::size_t k = 0; k < size; ++k) {
+                const double want = MatrixCorr(n, m[0], *others[k]);
+                EXPECT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << "hole " << hole << ", size " << size << ", pair " << k;
+            }
+        }
+    }
 }
 
 }  // namespace
