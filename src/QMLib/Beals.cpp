@@ -14,6 +14,12 @@ namespace kolvar {
 namespace {
 inline bool Present(double v) { return v != kMissing; }
 
+bool AnyPresent(int p, const double* a) {
+    for (int j = 0; j < p; ++j)
+        if (Present(a[j])) return true;
+    return false;
+}
+
 Matrix<double> Square(int p) { return dim2D<double>(p, p); }
 
 // Contribution of community row w to the co-occurrence sum of OTUs j and k.
@@ -46,33 +52,18 @@ void Product(int n, int p, const Matrix<double>& Aw, const Matrix<double>& K, Ma
     for (int j = 0; j < p && !kMissingAny; ++j) kMissingAny = AnyEqual(K.row(j), p, kMissing);
     if (!kMissingAny) {
         // Every term of a row then has K present: the terms of the present
-        // abundances are added in ascending j, a tile of rows at a time, the
-        // zero abundances (which add exact zeros) skipped.
-        constexpr int kRows = 8, kCols = 256;
-        std::vector<const double*> kRowsOf(static_cast<std::size_t>(p));
-        for (int j = 0; j < p; ++j) kRowsOf[static_cast<std::size_t>(j)] = K.row(j);
-        const int nBlocks = (n + kRows - 1) / kRows;
-#pragma omp parallel for schedule(dynamic, 1)
-        for (int b = 0; b < nBlocks; ++b) {
-            std::vector<double> acc(static_cast<std::size_t>(kRows) * kCols);
-            const double* aRows[kRows];
-            bool any[kRows];
-            const int i0 = b * kRows, rows = std::min(kRows, n - i0);
-            for (int r = 0; r < rows; ++r) {
-                aRows[r] = Aw.row(i0 + r);
-                any[r] = false;
-                for (int j = 0; j < p; ++j) any[r] = any[r] || Present(aRows[r][j]);
-            }
-            for (int k0 = 0; k0 < p; k0 += kCols) {
-                const int k1 = std::min(p, k0 + kCols);
-                ProductTile(aRows, rows, kRowsOf.data(), p, k0, k1, kMissing, acc.data());
-                for (int r = 0; r < rows; ++r) {
-                    double* y = Y.row(i0 + r);
-                    const double* s = acc.data() + static_cast<std::size_t>(r) * (k1 - k0);
-                    for (int k = k0; k < k1; ++k) y[k] = any[r] ? s[k - k0] : kMissing;
-                }
-            }
+        // abundances are added in ascending j, the zero abundances (which add
+        // exact zeros) skipped.
+        std::vector<const double*> aRows(static_cast<std::size_t>(n)), kRowsOf(static_cast<std::size_t>(p));
+        std::vector<double*> yRows(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            aRows[static_cast<std::size_t>(i)] = Aw.row(i);
+            yRows[static_cast<std::size_t>(i)] = Y.row(i);
         }
+        for (int j = 0; j < p; ++j) kRowsOf[static_cast<std::size_t>(j)] = K.row(j);
+        SkipZeroProduct(n, p, p, aRows.data(), kRowsOf.data(), kMissing, yRows.data());
+        for (int i = 0; i < n; ++i)
+            if (!AnyPresent(p, Aw.row(i))) std::fill(Y.row(i), Y.row(i) + p, kMissing);
         return;
     }
     for (int i = 0; i < n; ++i) {

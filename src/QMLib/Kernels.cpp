@@ -1,40 +1,144 @@
 #include "QMLib/Kernels.hpp"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace kolvar {
 
+namespace {
+// Four doubles, loaded and stored without alignment (by copies: a function
+// taking or returning one would change with the instruction set).
+typedef double Quad __attribute__((vector_size(32)));
+}  // namespace
+#define KOLVAR_LOAD(v, p) std::memcpy(&(v), (p), sizeof(Quad))
+#define KOLVAR_STORE(p, v) std::memcpy((p), &(v), sizeof(Quad))
+
 KOLVAR_VECTOR_CLONES
-void SquaredDistanceTile(const double* cols, std::size_t n, const int* used, int nUsed, int i0, int rows, int j0,
-                         int j1, double* acc) {
-    const int w = j1 - j0;
-    for (int r = 0; r < rows * w; ++r) acc[r] = 0.0;
-    for (int u = 0; u < nUsed; ++u) {
-        const double* col = cols + static_cast<std::size_t>(used[u]) * n;
-        const double* c = col + j0;
-        for (int r = 0; r < rows; ++r) {
-            const double a = col[i0 + r];
-            double* s = acc + static_cast<std::size_t>(r) * w;
-            for (int j = 0; j < w; ++j) {
-                const double d = a - c[j];
-                s[j] += d * d;
-            }
+void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int q1, double* acc) {
+    static_assert(kPanel == 8, "two quads per panel");
+    const std::size_t width = static_cast<std::size_t>(q1 - q0) * kPanel;
+    const std::size_t stride = static_cast<std::size_t>(nVars) * kPanel;
+    const double* own = panels + static_cast<std::size_t>(i0 / kPanel) * stride + i0 % kPanel;
+    for (int q = q0; q < q1; ++q) {
+        const double* other = panels + static_cast<std::size_t>(q) * stride;
+        Quad s00{}, s01{}, s10{}, s11{}, s20{}, s21{}, s30{}, s31{};
+        for (int k = 0; k < nVars; ++k) {
+            const double* x = other + static_cast<std::size_t>(k) * kPanel;
+            const double* a = own + static_cast<std::size_t>(k) * kPanel;
+            Quad x0, x1;
+            KOLVAR_LOAD(x0, x);
+            KOLVAR_LOAD(x1, x + 4);
+            Quad d0 = a[0] - x0, d1 = a[0] - x1;
+            s00 += d0 * d0;
+            s01 += d1 * d1;
+            d0 = a[1] - x0;
+            d1 = a[1] - x1;
+            s10 += d0 * d0;
+            s11 += d1 * d1;
+            d0 = a[2] - x0;
+            d1 = a[2] - x1;
+            s20 += d0 * d0;
+            s21 += d1 * d1;
+            d0 = a[3] - x0;
+            d1 = a[3] - x1;
+            s30 += d0 * d0;
+            s31 += d1 * d1;
         }
+        double* o = acc + static_cast<std::size_t>(q - q0) * kPanel;
+        KOLVAR_STORE(o, s00);
+        KOLVAR_STORE(o + 4, s01);
+        KOLVAR_STORE(o + width, s10);
+        KOLVAR_STORE(o + width + 4, s11);
+        KOLVAR_STORE(o + 2 * width, s20);
+        KOLVAR_STORE(o + 2 * width + 4, s21);
+        KOLVAR_STORE(o + 3 * width, s30);
+        KOLVAR_STORE(o + 3 * width + 4, s31);
     }
 }
 
 KOLVAR_VECTOR_CLONES
-void ProductTile(const double* const* aRows, int rows, const double* const* bRows, int m, int j0, int j1,
-                 double missing, double* acc) {
-    const int w = j1 - j0;
-    for (int r = 0; r < rows * w; ++r) acc[r] = 0.0;
-    for (int k = 0; k < m; ++k) {
-        const double* b = bRows[k] + j0;
-        for (int r = 0; r < rows; ++r) {
-            const double ak = aRows[r][k];
-            if (ak == 0.0 || ak == missing) continue;
-            double* s = acc + static_cast<std::size_t>(r) * w;
-            for (int j = 0; j < w; ++j) s[j] += ak * b[j];
+void SparseRowsTimesRows(int n, const int* start, const int* idx, const double* val, const double* const* bRows,
+                         int j0, int j1, double* const* out) {
+    int j = j0;
+    // Tiles of 32 columns: the sums stay in registers over the terms.
+    for (; j + 32 <= j1; j += 32) {
+        for (int i = 0; i < n; ++i) {
+            Quad s0{}, s1{}, s2{}, s3{}, s4{}, s5{}, s6{}, s7{};
+            for (int t = start[i]; t < start[i + 1]; ++t) {
+                const double a = val[t];
+                const double* b = bRows[idx[t]] + j;
+                Quad b0, b1, b2, b3, b4, b5, b6, b7;
+                KOLVAR_LOAD(b0, b);
+                KOLVAR_LOAD(b1, b + 4);
+                KOLVAR_LOAD(b2, b + 8);
+                KOLVAR_LOAD(b3, b + 12);
+                KOLVAR_LOAD(b4, b + 16);
+                KOLVAR_LOAD(b5, b + 20);
+                KOLVAR_LOAD(b6, b + 24);
+                KOLVAR_LOAD(b7, b + 28);
+                s0 += a * b0;
+                s1 += a * b1;
+                s2 += a * b2;
+                s3 += a * b3;
+                s4 += a * b4;
+                s5 += a * b5;
+                s6 += a * b6;
+                s7 += a * b7;
+            }
+            double* o = out[i] + j;
+            KOLVAR_STORE(o, s0);
+            KOLVAR_STORE(o + 4, s1);
+            KOLVAR_STORE(o + 8, s2);
+            KOLVAR_STORE(o + 12, s3);
+            KOLVAR_STORE(o + 16, s4);
+            KOLVAR_STORE(o + 20, s5);
+            KOLVAR_STORE(o + 24, s6);
+            KOLVAR_STORE(o + 28, s7);
         }
     }
+    if (j == j1) return;
+    for (int i = 0; i < n; ++i) {
+        double s[32] = {};
+        const int w = j1 - j;
+        for (int t = start[i]; t < start[i + 1]; ++t) {
+            const double a = val[t];
+            const double* b = bRows[idx[t]] + j;
+            for (int c = 0; c < w; ++c) s[c] += a * b[c];
+        }
+        for (int c = 0; c < w; ++c) out[i][j + c] = s[c];
+    }
+}
+
+void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const double* const* bRows, double missing,
+                     double* const* out) {
+    // The rows of A as lists of their terms, once.
+    thread_local std::vector<int> start, idx;
+    thread_local std::vector<double> val;
+    start.resize(static_cast<std::size_t>(n) + 1);
+    idx.clear();
+    val.clear();
+    for (int i = 0; i < n; ++i) {
+        start[static_cast<std::size_t>(i)] = static_cast<int>(idx.size());
+        const double* a = aRows[i];
+        for (int k = 0; k < m; ++k)
+            if (a[k] != 0.0 && a[k] != missing) {
+                idx.push_back(k);
+                val.push_back(a[k]);
+            }
+    }
+    start[static_cast<std::size_t>(n)] = static_cast<int>(idx.size());
+    // Column tiles of 32: a tile of B (m x 32) stays in the second-level cache
+    // while every row reads it.
+    constexpr int kCols = 32;
+    const int nTiles = (p + kCols - 1) / kCols;
+    const long long work = static_cast<long long>(idx.size()) * p;
+    const int* st = start.data();
+    const int* ix = idx.data();
+    const double* v = val.data();
+#pragma omp parallel for schedule(dynamic, 1) if (work >= (1LL << 21) && nTiles > 1)
+    for (int tile = 0; tile < nTiles; ++tile)
+        SparseRowsTimesRows(n, st, ix, v, bRows, tile * kCols, std::min(p, (tile + 1) * kCols), out);
 }
 
 KOLVAR_VECTOR_CLONES

@@ -16,19 +16,28 @@
 
 namespace kolvar {
 
-/// Squared Euclidean distances of a tile: rows i0 .. i0 + rows - 1 against
-/// columns j0 .. j1 - 1 of the data laid out by variable (`cols[k * n + i]`),
-/// over the variables listed in `used` (ascending). acc is rows x (j1 - j0),
-/// row-major, and receives the sums (overwritten).
-void SquaredDistanceTile(const double* cols, std::size_t n, const int* used, int nUsed, int i0, int rows, int j0,
-                         int j1, double* acc);
+/// Objects laid out in panels of kPanel: panel q holds objects kPanel q ..
+/// kPanel q + kPanel - 1, variable by variable (`panels[(q * nVars + k) *
+/// kPanel + r]`); objects beyond the last are zeros.
+inline constexpr int kPanel = 8;
 
-/// Product tile: acc[r][j - j0] = sum over k ascending of a_r[k] * b_k[j] for the
-/// `rows` rows a_r = aRows[r] and the m rows b_k = bRows[k], terms
-/// with a_r[k] equal to 0 or to the missing value skipped. acc is rows x
-/// (j1 - j0), row-major, and receives the sums (overwritten).
-void ProductTile(const double* const* aRows, int rows, const double* const* bRows, int m, int j0, int j1,
-                 double missing, double* acc);
+/// Squared Euclidean distances of the four objects i0 .. i0 + 3 (i0 a multiple
+/// of 4) to the objects of panels q0 .. q1 - 1, over the nVars variables in
+/// order. acc is 4 x ((q1 - q0) kPanel), row-major, and receives the sums.
+void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int q1, double* acc);
+
+/// Sums of products of the rows of a sparse matrix with rows of another:
+/// out_i[j] = sum over t ascending of val[t] * bRows[idx[t]][j] for t from
+/// start[i] to start[i + 1] - 1 and j from j0 to j1 - 1 (overwritten).
+void SparseRowsTimesRows(int n, const int* start, const int* idx, const double* val, const double* const* bRows,
+                         int j0, int j1, double* const* out);
+
+/// The product of A (n rows aRows, m columns) and B (m rows bRows, p columns)
+/// with the terms whose A value is 0 or `missing` left out: out[i][j] = sum over
+/// k ascending of a_ik b_kj. Runs in parallel over column tiles when it is
+/// large enough (each cell's sum is the same either way).
+void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const double* const* bRows, double missing,
+                     double* const* out);
 
 /// Whether any of the n values equals v.
 bool AnyEqual(const double* x, int n, double v);

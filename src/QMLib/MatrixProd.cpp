@@ -200,63 +200,45 @@ double RowTotal(int m, const double* a) {
     return total;
 }
 
-// Rows of A and columns of B per tile of the unweighted product without
-// missing values in B: a row of B is read once for several rows of A.
-constexpr int kTileRows = 8;
-constexpr int kTileCols = 128;
-
 // The unweighted product when B holds no missing value: every column then adds
 // the same abundances, so one sum of the non-zero abundances serves as the
-// used total of every column. The cells add their terms in ascending k as the
-// row-by-row form does (ProductTile skips the same zero terms). With the used
-// total equal to the row total, both rescaling rules agree.
+// used total of every column; it equals the row total (adding a zero leaves a
+// sum as it is), so both rescaling rules agree. The cells add their terms in
+// ascending k as the row-by-row form does, the zero terms skipped alike.
 void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
                  Matrix<double>& Res, const int* select) {
-    thread_local std::vector<const double*> bRows;
+    thread_local std::vector<const double*> aRows, bRows;
+    thread_local std::vector<double*> resRows;
+    aRows.resize(static_cast<std::size_t>(n));
+    resRows.resize(static_cast<std::size_t>(n));
     bRows.resize(static_cast<std::size_t>(m));
-    for (int k = 0; k < m; ++k) bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
-    const double* const* rowsOfB = bRows.data();
-    const int nBlocks = (n + kTileRows - 1) / kTileRows;
-#pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
-    for (int b = 0; b < nBlocks; ++b) {
-        double acc[kTileRows * kTileCols];
-        double total[kTileRows];
-        bool anyPresent[kTileRows];
-        const double* aRows[kTileRows];
-        const int i0 = b * kTileRows;
-        const int rows = std::min(kTileRows, n - i0);
-        for (int r = 0; r < rows; ++r) {
-            aRows[r] = A.row(static_cast<std::size_t>(i0 + r));
-            total[r] = 0.0;
-            anyPresent[r] = false;
-        }
-        // The row totals, the rows side by side. The sum of the non-zero
-        // abundances is the total itself: adding a zero leaves a sum as it is.
+    for (int i = 0; i < n; ++i) {
+        aRows[static_cast<std::size_t>(i)] = A.row(static_cast<std::size_t>(i));
+        resRows[static_cast<std::size_t>(i)] = Res.row(static_cast<std::size_t>(i));
+    }
+    for (int k = 0; k < m; ++k)
+        bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
+    SkipZeroProduct(n, m, p, aRows.data(), bRows.data(), kMissing, resRows.data());
+    for (int i = 0; i < n; ++i) {
+        const double* a = aRows[static_cast<std::size_t>(i)];
+        double total = 0.0;
+        bool anyPresent = false;
         for (int k = 0; k < m; ++k)
-            for (int r = 0; r < rows; ++r) {
-                const double a = aRows[r][k];
-                const bool present = a != kMissing;
-                total[r] += present ? a : 0.0;
-                anyPresent[r] = anyPresent[r] || present;
+            if (a[k] != kMissing) {
+                total += a[k];
+                anyPresent = true;
             }
-        for (int j0 = 0; j0 < p; j0 += kTileCols) {
-            const int j1 = std::min(p, j0 + kTileCols);
-            ProductTile(aRows, rows, rowsOfB, m, j0, j1, kMissing, acc);
-            for (int r = 0; r < rows; ++r) {
-                const double* sum = acc + static_cast<std::size_t>(r) * (j1 - j0);
-                double* res = Res.row(static_cast<std::size_t>(i0 + r));
-                // The rescaling divides by used / total, 1 unless the total
-                // overflowed; a division by 1 returns its operand.
-                const double scale = total[r] > 0 ? total[r] / total[r] : 1.0;
-                for (int j = j0; j < j1; ++j) {
-                    if (select && select[j] != 1)
-                        res[j] = 0.0;
-                    else if (!anyPresent[r])
-                        res[j] = kMissing;
-                    else
-                        res[j] = scale == 1.0 ? sum[j - j0] : sum[j - j0] / scale;
-                }
-            }
+        // The rescaling divides by used / total, 1 unless the total overflowed;
+        // a division by 1 returns its operand.
+        const double scale = total > 0 ? total / total : 1.0;
+        double* res = resRows[static_cast<std::size_t>(i)];
+        for (int j = 0; j < p; ++j) {
+            if (select && select[j] != 1)
+                res[j] = 0.0;
+            else if (!anyPresent)
+                res[j] = kMissing;
+            else if (scale != 1.0)
+                res[j] /= scale;
         }
     }
 }

@@ -79,44 +79,46 @@ bool WorthThreads(int n, int p) { return static_cast<long long>(n) * n * p / 2 >
 // Rows shrink towards the end, so they are dealt out one by one.
 bool HasMissing(int n, int p, const Matrix<double>& data);
 
-// Complete data: the columns are laid out contiguously once, and the distances
-// are accumulated tile by tile (a few rows against a run of later rows), so a
-// column segment is read once for several rows and the sums stay in the
-// first-level cache. Every pair still adds its squared differences in
+// Complete data: the objects are laid out in panels of a few objects, variable
+// by variable, once; the distances of four rows to a run of panels are then
+// accumulated in registers. Every pair still adds its squared differences in
 // ascending column order, so the bits equal those of the pair-by-pair loop.
 constexpr int kTileRows = 4;
-constexpr int kTileCols = 256;
+constexpr int kTilePanels = 32;
 
 template <class Use>
 void EucliRowsComplete(int n, int p, const Matrix<double>& data, Matrix<double>& out, Use use) {
-    thread_local std::vector<double> columns;
+    thread_local std::vector<double> panels;
     thread_local std::vector<int> used;
-    columns.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(p));
     used.clear();
     for (int k = 0; k < p; ++k)
         if (use(k)) used.push_back(k);
+    const int nUsed = static_cast<int>(used.size());
+    const int nPanels = (n + kPanel - 1) / kPanel;
+    panels.assign(static_cast<std::size_t>(nPanels) * static_cast<std::size_t>(nUsed) * kPanel, 0.0);
     for (int i = 0; i < n; ++i) {
         const double* a = data.row(i);
-        for (int k = 0; k < p; ++k) columns[static_cast<std::size_t>(k) * n + i] = a[k];
+        double* to = panels.data() + static_cast<std::size_t>(i / kPanel) * nUsed * kPanel + i % kPanel;
+        for (int u = 0; u < nUsed; ++u) to[static_cast<std::size_t>(u) * kPanel] = a[used[static_cast<std::size_t>(u)]];
     }
-    const double* cols = columns.data();
-    const int* usedCols = used.data();
-    const int nUsed = static_cast<int>(used.size());
+    const double* pan = panels.data();
     const int nBlocks = (n + kTileRows - 1) / kTileRows;
 #pragma omp parallel for schedule(static, 1) if (WorthThreads(n, p))
     for (int b = 0; b < nBlocks; ++b) {
-        double acc[kTileRows * kTileCols];
+        double acc[kTileRows * kTilePanels * kPanel];
         const int i0 = b * kTileRows;
         const int rows = std::min(kTileRows, n - i0);
         for (int r = 0; r < rows; ++r) out[i0 + r][i0 + r] = 0.0;
-        for (int j0 = i0 + 1; j0 < n; j0 += kTileCols) {
-            const int j1 = std::min(n, j0 + kTileCols);
-            SquaredDistanceTile(cols, static_cast<std::size_t>(n), usedCols, nUsed, i0, rows, j0, j1, acc);
+        for (int q0 = (i0 + 1) / kPanel; q0 < nPanels; q0 += kTilePanels) {
+            const int q1 = std::min(nPanels, q0 + kTilePanels);
+            const int width = (q1 - q0) * kPanel;
+            SquaredDistancePanels(pan, nUsed, i0, q0, q1, acc);
+            const int j1 = std::min(n, q1 * kPanel);
             for (int r = 0; r < rows; ++r) {
-                const double* s = acc + static_cast<std::size_t>(r) * (j1 - j0);
+                const double* s = acc + static_cast<std::size_t>(r) * width;
                 double* o = out.row(i0 + r);
-                for (int j = std::max(j0, i0 + r + 1); j < j1; ++j) {
-                    const double v = s[j - j0];
+                for (int j = std::max(q0 * kPanel, i0 + r + 1); j < j1; ++j) {
+                    const double v = s[j - q0 * kPanel];
                     o[j] = v == 0.0 ? 0.0 : std::sqrt(v);
                 }
             }

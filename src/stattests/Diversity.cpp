@@ -54,22 +54,27 @@ double RaoOrderedPairs(int n, const double* p, Matrix<double>* rese, bool isDiss
 
 }  // namespace
 
-void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
-                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative,
-                            RaoWork& work) {
-    if (work.delta.rows() != static_cast<std::size_t>(n)) work.delta.assign(n, n);
-    // The dissimilarity of every pair, with its factor, once per call rather
-    // than once per community.
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            const double r = rese[i][j];
-            work.delta[i][j] =
-                r == kMissing ? kMissing : PairFactor(weights, i, j, restrictWithin) * Delta(r, isDissim, sqrtOpt);
-        }
-    work.abundance.resize(static_cast<std::size_t>(n));
-    work.present.resize(static_cast<std::size_t>(n));
-    double* p = work.abundance.data();
-    for (int c = 0; c < m; ++c) {
+void RaoOfCommunities(int m, int n, const Matrix<double>& W, const double* pairs, bool relative, double* out,
+                      RaoWork& work) {
+    // Absent OTUs add exact zeros to every sum: only the pairs of OTUs present
+    // with a non-zero abundance are visited, in ascending order. Two
+    // communities go side by side: each one's sums take its pairs in that
+    // order, but the two sets of sums advance together, so neither waits for
+    // its own last addition.
+    work.abundance.resize(2 * static_cast<std::size_t>(n));
+    work.present.resize(2 * static_cast<std::size_t>(n));
+    struct Cursor {
+        const double* p = nullptr;
+        const int* idx = nullptr;
+        int nz = 0, a = 0, b = 0, i = 0;
+        double pi = 0.0;
+        const double* d = nullptr;  // pair values of OTU i, indexed by j - i - 1
+        double sum = 0.0, A = 0.0, B = 0.0;
+        bool active = false;
+    };
+    auto start = [&](Cursor& k, int c, int slot) {
+        double* p = work.abundance.data() + static_cast<std::size_t>(slot) * n;
+        int* present = work.present.data() + static_cast<std::size_t>(slot) * n;
         double total = 0.0;
         for (int i = 0; i < n; ++i) {
             p[i] = W[c][i];
@@ -78,29 +83,77 @@ void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<
         if (relative && total > 0)
             for (int i = 0; i < n; ++i)
                 if (p[i] != kMissing) p[i] /= total;
-        // Absent OTUs add exact zeros to every sum: only the pairs of OTUs
-        // present with a non-zero abundance are visited, in the same order.
         int nz = 0;
         for (int i = 0; i < n; ++i)
-            if (p[i] != kMissing && p[i] != 0.0) work.present[static_cast<std::size_t>(nz++)] = i;
-        const int* idx = work.present.data();
-        double sum = 0.0, A = 0.0, B = 0.0;
-        for (int a = 0; a < nz; ++a) {
-            const int i = idx[a];
-            const double pi = p[i];
-            const double* d = work.delta.row(i);
-            for (int b = a + 1; b < nz; ++b) {
-                const int j = idx[b];
-                const double pp = pi * p[j];
-                B += pp;
-                if (d[j] == kMissing) continue;
-                sum += d[j] * pi * p[j];
-                A += pp;
+            if (p[i] != kMissing && p[i] != 0.0) present[nz++] = i;
+        k = Cursor{};
+        k.p = p;
+        k.idx = present;
+        k.nz = nz;
+        k.b = 1;
+        k.active = nz >= 2;
+        if (k.active) {
+            k.i = present[0];
+            k.pi = p[k.i];
+            k.d = pairs + RaoPairRowStart(n, k.i);
+        }
+    };
+    auto step = [pairs, n](Cursor& k) {
+        const int j = k.idx[k.b];
+        const double pj = k.p[j];
+        const double pp = k.pi * pj;
+        k.B += pp;
+        const double dij = k.d[j - k.i - 1];
+        if (dij != kMissing) {
+            k.sum += dij * k.pi * pj;
+            k.A += pp;
+        }
+        if (++k.b == k.nz) {
+            ++k.a;
+            k.b = k.a + 1;
+            if (k.b >= k.nz) {
+                k.active = false;
+            } else {
+                k.i = k.idx[k.a];
+                k.pi = k.p[k.i];
+                k.d = pairs + RaoPairRowStart(n, k.i);
             }
         }
-        if (A > 0 && B > 0) sum /= A / B;
-        out[c] = 2.0 * sum;
+    };
+    auto finish = [](const Cursor& k) {
+        double sum = k.sum;
+        if (k.A > 0 && k.B > 0) sum /= k.A / k.B;
+        return 2.0 * sum;
+    };
+    for (int c = 0; c < m; c += 2) {
+        Cursor one, two;
+        start(one, c, 0);
+        if (c + 1 < m) start(two, c + 1, 1);
+        while (one.active && two.active) {
+            step(one);
+            step(two);
+        }
+        while (one.active) step(one);
+        while (two.active) step(two);
+        out[c] = finish(one);
+        if (c + 1 < m) out[c + 1] = finish(two);
     }
+}
+
+void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,
+                            bool isDissim, bool sqrtOpt, const int* weights, bool restrictWithin, bool relative,
+                            RaoWork& work) {
+    // The dissimilarity of every pair, with its factor, once per call rather
+    // than once per community.
+    work.pairs.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
+    for (int i = 0; i < n; ++i) {
+        double* to = work.pairs.data() + RaoPairRowStart(n, i);
+        for (int j = i + 1; j < n; ++j) {
+            const double r = rese[i][j];
+            to[j - i - 1] = r == kMissing ? kMissing : PairFactor(weights, i, j, restrictWithin) * Delta(r, isDissim, sqrtOpt);
+        }
+    }
+    RaoOfCommunities(m, n, W, work.pairs.data(), relative, out, work);
 }
 
 void RaoIndex_Weight_Matrix(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, double* out,

@@ -5,18 +5,33 @@
 // partition, and the nearest-neighbour cross-referenced resemblance (NNCRD).
 // Abundances and resemblances equal to -999.0 are missing and skipped.
 
+#include <cstddef>
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
 
 namespace kolvar {
 
-/// Work space of RaoIndex_Weight_Matrix, reused across calls.
+/// Work space of the Rao entropy of communities, reused across calls.
 struct RaoWork {
-    Matrix<double> delta;          ///< dissimilarity used for each pair, or -999.0
-    std::vector<double> abundance; ///< one community, relative when asked
-    std::vector<int> present;      ///< OTUs of the community with a non-zero abundance
+    std::vector<double> pairs;     ///< pair values packed by RaoPairRow, or -999.0
+    std::vector<double> abundance; ///< two communities, relative when asked
+    std::vector<int> present;      ///< their OTUs with a non-zero abundance
 };
+
+/// Pair values of n OTUs packed by rows of the upper triangle: pair (i, j),
+/// i < j, is RaoPairRow(pairs, n, i)[j - i - 1]; n (n - 1) / 2 values.
+inline std::size_t RaoPairRowStart(int n, int i) {
+    return static_cast<std::size_t>(i) * (2 * static_cast<std::size_t>(n) - static_cast<std::size_t>(i) - 1) / 2;
+}
+
+/// Rao entropy of each of the m communities (rows of W, m x n) into out[m]
+/// from the packed pair values (factor times dissimilarity; -999.0 missing):
+/// twice the sum over pairs i < j of value p_i p_j, compensated for missing
+/// pairs by the ratio of the abundance products. relative: each row is first
+/// divided by its total (rows with a zero total stay as they are).
+void RaoOfCommunities(int m, int n, const Matrix<double>& W, const double* pairs, bool relative, double* out,
+                      RaoWork& work);
 
 /// Rao entropy of each of the m communities (rows of W, m x n) into out[m]:
 /// twice the sum over OTU pairs i < j of factor(i, j) delta(i, j) p_i p_j, with

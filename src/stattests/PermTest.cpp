@@ -42,7 +42,6 @@ struct Workspace {
     Matrix<double> Trnd, Xrnd, Prnd, DTrnd, DXrnd, DPrnd, DTrait;
     Matrix<double> Rrnd, RPhylRnd, Vraw, Vrnd, nncrdRnd, DRrnd, DVrnd, DRaoPhylRnd;
     std::vector<double> raoOut;
-    std::vector<double> pairs;  ///< packed upper triangle of the permuted Rao dissimilarities (taxa shuffle)
     FunctionalStatsWork lib;
     MantelValues mantel;  ///< the iteration's Mantel correlations, computed ahead
     // Type 4.
@@ -131,60 +130,23 @@ int RaoPairFactor(const int* w, int i, int j, bool restrictWithin) {
 /// list (pair i, j reads OTUs list[i] - 1 and list[j] - 1): the pair values,
 /// the terms, their order and their arithmetic are those of
 /// RaoIndex_Weight_Matrix on the permuted matrix. The pair values of the
-/// permuted matrix are gathered once into the packed upper triangle `pairs`
-/// (n (n - 1) / 2 values, the thread's own), from the square roots computed
-/// once per test, so the sums over the communities read memory in order.
+/// permuted matrix are gathered into the thread's own packed triangle, from
+/// the square roots computed once per test.
 void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, const Matrix<double>& delta,
                  const int* list, double* out, const int* weights, bool restrictWithin, bool relative,
-                 std::vector<double>& pairs, RaoWork& work) {
-    // Row i of the triangle holds j = i + 1 .. n - 1; rowStart(i)[j - i - 1] is pair (i, j).
-    auto rowStart = [&pairs, n](int i) {
-        return pairs.data() + static_cast<std::size_t>(i) * (2 * static_cast<std::size_t>(n) - i - 1) / 2;
-    };
+                 RaoWork& work) {
+    work.pairs.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
     for (int i = 0; i < n; ++i) {
         const auto li = static_cast<std::size_t>(list[i] - 1);
         const double* r = rese.row(li);
         const double* d = delta.row(li);
-        double* to = rowStart(i);
+        double* to = work.pairs.data() + RaoPairRowStart(n, i);
         for (int j = i + 1; j < n; ++j) {
             const int lj = list[j] - 1;
             to[j - i - 1] = r[lj] == kMissing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
         }
     }
-    work.abundance.resize(static_cast<std::size_t>(n));
-    work.present.resize(static_cast<std::size_t>(n));
-    double* p = work.abundance.data();
-    for (int c = 0; c < m; ++c) {
-        double total = 0.0;
-        for (int i = 0; i < n; ++i) {
-            p[i] = W[c][i];
-            if (p[i] != kMissing) total += p[i];
-        }
-        if (relative && total > 0)
-            for (int i = 0; i < n; ++i)
-                if (p[i] != kMissing) p[i] /= total;
-        int nz = 0;
-        for (int i = 0; i < n; ++i)
-            if (p[i] != kMissing && p[i] != 0.0) work.present[static_cast<std::size_t>(nz++)] = i;
-        const int* idx = work.present.data();
-        double sum = 0.0, A = 0.0, B = 0.0;
-        for (int a = 0; a < nz; ++a) {
-            const int i = idx[a];
-            const double pi = p[i];
-            const double* d = rowStart(i);
-            for (int b = a + 1; b < nz; ++b) {
-                const int j = idx[b];
-                const double pp = pi * p[j];
-                B += pp;
-                const double dij = d[j - i - 1];
-                if (dij == kMissing) continue;
-                sum += dij * pi * p[j];
-                A += pp;
-            }
-        }
-        if (A > 0 && B > 0) sum /= A / B;
-        out[c] = 2.0 * sum;
-    }
+    RaoOfCommunities(m, n, W, work.pairs.data(), relative, out, work);
 }
 
 // ---- one iteration ----------------------------------------------------------
@@ -260,11 +222,11 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
         // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
         // through the list.
         RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                    st.raoByAbund, w.pairs, w.lib.rao);
+                    st.raoByAbund, w.lib.rao);
         for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
         if (phyl) {
             RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                        st.raoByAbund, w.pairs, w.lib.rao);
+                        st.raoByAbund, w.lib.rao);
             for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
         }
         NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
@@ -671,7 +633,7 @@ void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w)
     w.DRaoPhylRnd = dim2D<double>(n, n);
     w.raoOut.assign(static_cast<std::size_t>(n), 0.0);
     if (taxa && nOTUs > 1)
-        w.pairs.assign(static_cast<std::size_t>(nOTUs) * static_cast<std::size_t>(nOTUs - 1) / 2, 0.0);
+        w.lib.rao.pairs.assign(static_cast<std::size_t>(nOTUs) * static_cast<std::size_t>(nOTUs - 1) / 2, 0.0);
     const int nResp = in.nch + 1 + (in.includePhylogeny ? 1 : 0);
     if (in.opt_ro == 4) {
         w.regrCoeff = dim2D<double>(in.nEnv, nResp);
