@@ -110,11 +110,7 @@ void SparseRowsTimesRows(int n, const int* start, const int* idx, const double* 
     }
 }
 
-void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const double* const* bRows, double missing,
-                     double* const* out) {
-    // The rows of A as lists of their terms, once.
-    thread_local std::vector<int> start, idx;
-    thread_local std::vector<double> val;
+void SparseRows::Build(int n, int m, const double* const* aRows, double missing) {
     start.resize(static_cast<std::size_t>(n) + 1);
     idx.clear();
     val.clear();
@@ -128,24 +124,58 @@ void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const doub
             }
     }
     start[static_cast<std::size_t>(n)] = static_cast<int>(idx.size());
+}
+
+void SparseRowsProduct(const SparseRows& a, int n, int p, const double* const* bRows, double* const* out) {
     // Column tiles of 32: a tile of B (m x 32) stays in the second-level cache
     // while every row reads it.
     constexpr int kCols = 32;
     const int nTiles = (p + kCols - 1) / kCols;
-    const long long work = static_cast<long long>(idx.size()) * p;
-    const int* st = start.data();
-    const int* ix = idx.data();
-    const double* v = val.data();
+    const long long work = static_cast<long long>(a.idx.size()) * p;
+    const int* st = a.start.data();
+    const int* ix = a.idx.data();
+    const double* v = a.val.data();
 #pragma omp parallel for schedule(dynamic, 1) if (work >= (1LL << 21) && nTiles > 1)
     for (int tile = 0; tile < nTiles; ++tile)
         SparseRowsTimesRows(n, st, ix, v, bRows, tile * kCols, std::min(p, (tile + 1) * kCols), out);
 }
 
+void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const double* const* bRows, double missing,
+                     double* const* out) {
+    thread_local SparseRows rows;
+    rows.Build(n, m, aRows, missing);
+    SparseRowsProduct(rows, n, p, bRows, out);
+}
+
+// The comparisons are counted rather than tested one by one, so that the loops
+// vectorise.
 KOLVAR_VECTOR_CLONES
 bool AnyEqual(const double* x, int n, double v) {
     long long count = 0;
     for (int i = 0; i < n; ++i) count += x[i] == v ? 1 : 0;
     return count > 0;
+}
+
+KOLVAR_VECTOR_CLONES
+bool AnyInRows(int n, int p, const double* const* rows, double v) {
+    for (int i = 0; i < n; ++i) {
+        const double* x = rows[i];
+        long long count = 0;
+        for (int j = 0; j < p; ++j) count += x[j] == v ? 1 : 0;
+        if (count > 0) return true;
+    }
+    return false;
+}
+
+KOLVAR_VECTOR_CLONES
+bool AnyInUpper(int n, const double* const* rows, double v) {
+    for (int i = 0; i < n; ++i) {
+        const double* x = rows[i];
+        long long count = 0;
+        for (int j = i + 1; j < n; ++j) count += x[j] == v ? 1 : 0;
+        if (count > 0) return true;
+    }
+    return false;
 }
 
 }  // namespace kolvar

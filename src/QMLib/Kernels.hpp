@@ -7,6 +7,7 @@
 // same bits as a plain loop: only independent values share a vector.
 
 #include <cstddef>
+#include <vector>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(KOLVAR_NO_CLONES)
 #define KOLVAR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
@@ -32,14 +33,30 @@ void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int 
 void SparseRowsTimesRows(int n, const int* start, const int* idx, const double* val, const double* const* bRows,
                          int j0, int j1, double* const* out);
 
+/// The rows of a matrix as lists of their terms (column and value), in
+/// ascending column order, the terms equal to 0 or to `missing` left out.
+struct SparseRows {
+    std::vector<int> start, idx;  ///< row i: terms start[i] .. start[i + 1] - 1
+    std::vector<double> val;
+    void Build(int n, int m, const double* const* aRows, double missing);
+};
+
+/// out[i][j] = sum over the terms t of row i, in order, of val[t] * bRows[idx[t]][j]
+/// for j < p. Runs in parallel over column tiles when it is large enough (each
+/// cell's sum is the same either way).
+void SparseRowsProduct(const SparseRows& a, int n, int p, const double* const* bRows, double* const* out);
+
 /// The product of A (n rows aRows, m columns) and B (m rows bRows, p columns)
 /// with the terms whose A value is 0 or `missing` left out: out[i][j] = sum over
-/// k ascending of a_ik b_kj. Runs in parallel over column tiles when it is
-/// large enough (each cell's sum is the same either way).
+/// k ascending of a_ik b_kj.
 void SkipZeroProduct(int n, int m, int p, const double* const* aRows, const double* const* bRows, double missing,
                      double* const* out);
 
 /// Whether any of the n values equals v.
 bool AnyEqual(const double* x, int n, double v);
+/// Whether any of columns 0 .. p - 1 of the n rows holds v.
+bool AnyInRows(int n, int p, const double* const* rows, double v);
+/// Whether any cell (i, j), j > i, of the n x n rows holds v.
+bool AnyInUpper(int n, const double* const* rows, double v);
 
 }  // namespace kolvar

@@ -66,6 +66,10 @@ public:
     T* row(std::size_t i) { return (*this)[i].data(); }
     const T* row(std::size_t i) const { return (*this)[i].data(); }
 
+    /// The table of row pointers (rows() entries), for kernels that take rows.
+    T* const* rowTable() { return rowPtr_.data(); }
+    const T* const* rowTable() const { return rowPtr_.data(); }
+
     /// Exchanges two rows without copying their elements.
     void swapRows(std::size_t i, std::size_t j) {
 #ifdef KOLVAR_CHECKED

@@ -205,29 +205,41 @@ double RowTotal(int m, const double* a) {
 // used total of every column; it equals the row total (adding a zero leaves a
 // sum as it is), so both rescaling rules agree. The cells add their terms in
 // ascending k as the row-by-row form does, the zero terms skipped alike.
-void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
-                 Matrix<double>& Res, const int* select) {
-    thread_local std::vector<const double*> aRows, bRows;
-    thread_local std::vector<double*> resRows;
-    aRows.resize(static_cast<std::size_t>(n));
-    resRows.resize(static_cast<std::size_t>(n));
-    bRows.resize(static_cast<std::size_t>(m));
+void RowTotals(int n, int m, const Matrix<double>& A, std::vector<double>& total, std::vector<char>& anyPresent) {
+    total.assign(static_cast<std::size_t>(n), 0.0);
+    anyPresent.assign(static_cast<std::size_t>(n), 0);
     for (int i = 0; i < n; ++i) {
-        aRows[static_cast<std::size_t>(i)] = A.row(static_cast<std::size_t>(i));
-        resRows[static_cast<std::size_t>(i)] = Res.row(static_cast<std::size_t>(i));
-    }
-    for (int k = 0; k < m; ++k)
-        bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
-    SkipZeroProduct(n, m, p, aRows.data(), bRows.data(), kMissing, resRows.data());
-    for (int i = 0; i < n; ++i) {
-        const double* a = aRows[static_cast<std::size_t>(i)];
-        double total = 0.0;
-        bool anyPresent = false;
+        const double* a = A.row(static_cast<std::size_t>(i));
+        double t = 0.0;
+        bool any = false;
         for (int k = 0; k < m; ++k)
             if (a[k] != kMissing) {
-                total += a[k];
-                anyPresent = true;
+                t += a[k];
+                any = true;
             }
+        total[static_cast<std::size_t>(i)] = t;
+        anyPresent[static_cast<std::size_t>(i)] = any;
+    }
+}
+
+void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
+                 Matrix<double>& Res, const int* select, const CompositionRows* prepared) {
+    thread_local std::vector<const double*> aRows, bRows;
+    thread_local std::vector<double*> resRows;
+    thread_local CompositionRows own;
+    resRows.resize(static_cast<std::size_t>(n));
+    bRows.resize(static_cast<std::size_t>(m));
+    for (int i = 0; i < n; ++i) resRows[static_cast<std::size_t>(i)] = Res.row(static_cast<std::size_t>(i));
+    for (int k = 0; k < m; ++k)
+        bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
+    if (!prepared || prepared->of != &A || prepared->n != n || prepared->m != m) {
+        own.Build(n, m, A);
+        prepared = &own;
+    }
+    SparseRowsProduct(prepared->terms, n, p, bRows.data(), resRows.data());
+    for (int i = 0; i < n; ++i) {
+        const double total = prepared->total[static_cast<std::size_t>(i)];
+        const bool anyPresent = prepared->anyPresent[static_cast<std::size_t>(i)];
         // The rescaling divides by used / total, 1 unless the total overflowed;
         // a division by 1 returns its operand.
         const double scale = total > 0 ? total / total : 1.0;
@@ -248,10 +260,11 @@ void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<doub
 namespace {
 
 void PlainProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
-                  bool bHasMissing, Matrix<double>& Res, const int* select, const int* w) {
+                  bool bHasMissing, Matrix<double>& Res, const int* select, const int* w,
+                  const CompositionRows* prepared = nullptr) {
     const bool unit = AllOnes(m, w);
     if (unit && !bHasMissing) {
-        UnitProduct(n, m, p, A, B, order, Res, select);
+        UnitProduct(n, m, p, A, B, order, Res, select, prepared);
         return;
     }
     // Each iteration writes only its own row, so every thread count gives the same bits.
@@ -276,7 +289,8 @@ void PlainProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<dou
 }
 
 void PairProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
-                 bool bHasMissing, Matrix<double>& Res, const int* select, const int* w, bool restrictWithin) {
+                 bool bHasMissing, Matrix<double>& Res, const int* select, const int* w, bool restrictWithin,
+                 const CompositionRows* prepared = nullptr) {
     // With every weight 1 each factor is 1 under either rule.
     const bool unit = AllOnes(m, w);
     auto factor = [w, restrictWithin](int k, int j) {
@@ -285,7 +299,7 @@ void PairProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<doub
         return restrictWithin ? wk * wj : ((wk == 1 || wj == 1) ? 1 : 0);
     };
     if (unit && !bHasMissing) {
-        UnitProduct(n, m, p, A, B, order, Res, select);
+        UnitProduct(n, m, p, A, B, order, Res, select, prepared);
         return;
     }
 #pragma omp parallel for schedule(static) if (WorthThreads(n, m, p))
@@ -336,6 +350,29 @@ void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<doub
                                           const int* rows, bool bHasMissing, Matrix<double>& Res,
                                           const int* select, const int* w, bool restrictWithin) {
     PairProduct(n, m, p, A, B, rows, bHasMissing, Res, select, w, restrictWithin);
+}
+
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, const CompositionRows* prepared) {
+    PlainProduct(n, m, p, A, B, rows, bHasMissing, Res, select, w, prepared);
+}
+
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, bool restrictWithin,
+                                          const CompositionRows* prepared) {
+    PairProduct(n, m, p, A, B, rows, bHasMissing, Res, select, w, restrictWithin, prepared);
+}
+
+void CompositionRows::Build(int rows, int cols, const Matrix<double>& A) {
+    of = &A;
+    n = rows;
+    m = cols;
+    std::vector<const double*> aRows(static_cast<std::size_t>(std::max(rows, 0)));
+    for (int i = 0; i < rows; ++i) aRows[static_cast<std::size_t>(i)] = A.row(static_cast<std::size_t>(i));
+    terms.Build(rows, cols, aRows.data(), kMissing);
+    RowTotals(rows, cols, A, total, anyPresent);
 }
 
 bool HasMissingValue(int rows, int cols, const Matrix<double>& m) { return AnyMissing(rows, cols, m); }

@@ -3,6 +3,9 @@
 // in MV skip -999.0 term by term. Those that check sizes return 1 and leave the
 // result untouched when the inner sizes (m, m2) disagree; otherwise 0.
 
+#include <vector>
+
+#include "QMLib/Kernels.hpp"
 #include "QMLib/Matrix.hpp"
 
 namespace kolvar {
@@ -47,6 +50,26 @@ void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<doub
 void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
                                           const int* rows, bool bHasMissing, Matrix<double>& Res,
                                           const int* select, const int* w, bool restrictWithin);
+/// What every unweighted product of the same composition rows A (n x m)
+/// reads of them, built once for many products (the rows of B reordered
+/// between them): their terms, totals and whether anything is present.
+struct CompositionRows {
+    const Matrix<double>* of = nullptr;
+    int n = 0, m = 0;
+    SparseRows terms;
+    std::vector<double> total;
+    std::vector<char> anyPresent;
+    void Build(int rows, int cols, const Matrix<double>& A);
+};
+/// The two products read through `rows`, with the rows of A prepared (used
+/// when it was built from A with these sizes).
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, const CompositionRows* prepared);
+void MatrixProdSelectMV_Adjust_WeightRows(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B,
+                                          const int* rows, bool bHasMissing, Matrix<double>& Res,
+                                          const int* select, const int* w, bool restrictWithin,
+                                          const CompositionRows* prepared);
 /// True when some element of the first rows x cols block of m is -999.0.
 bool HasMissingValue(int rows, int cols, const Matrix<double>& m);
 

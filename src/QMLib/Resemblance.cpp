@@ -156,12 +156,7 @@ void EucliRows(int n, int p, const Matrix<double>& data, Matrix<double>& out, Us
     MirrorUpper(n, out);
 }
 
-bool HasMissing(int n, int p, const Matrix<double>& data) {
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < p; ++j)
-            if (!Present(data[i][j])) return true;
-    return false;
-}
+bool HasMissing(int n, int p, const Matrix<double>& data) { return AnyInRows(n, p, data.rowTable(), kMissing); }
 }  // namespace
 
 void GowerMVOpt(int n, int p, const int* types, Matrix<double>& data, Matrix<double>& out,

@@ -43,37 +43,88 @@ void PseudoFResults::Allocate(int nEnv, int nch) {
 // turned into dissimilarities (1 - s) unless it holds them already: the sums
 // of MatrixCorrelationLib's similarity form, in its order, without forming
 // the permuted matrix or the two dissimilarity matrices.
-double MantelSimilarityForm(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
-                      const int* list2, bool dissim2) {
-    if (n < 2) return 0.0;
-    auto at = [](const Matrix<double>& S, const int* list, bool dissim, int i, int j) {
-        const double s = list ? S[static_cast<std::size_t>(list[i] - 1)][static_cast<std::size_t>(list[j] - 1)]
-                              : S[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+namespace {
+
+// Reads cell (i, j) of one side: through its list, as a dissimilarity.
+struct SideRow {
+    const double* row;
+    const int* list;
+    bool dissim;
+    double at(int j) const {
+        const double s = row[list ? list[j] - 1 : j];
         return (dissim || s == kMissing) ? s : 1.0 - s;
-    };
-    double sx = 0.0, sy = 0.0;
-    long long cells = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
-            if (x == kMissing || y == kMissing) continue;
-            sx += x;
-            sy += y;
-            ++cells;
+    }
+};
+SideRow RowOf(const MantelSide& side, int i) {
+    const auto r = static_cast<std::size_t>(side.list ? side.list[i] - 1 : i);
+    return {side.S->row(r), side.list, side.dissim};
+}
+
+// K Mantel correlations over the OTU pairs i < j, each with the sums, order and
+// arithmetic of one correlation on its own; the K sets of sums advance side
+// by side.
+template <int K>
+void MantelSides(int n, const MantelSide* a, const MantelSide* b, double* out) {
+    for (int k = 0; k < K; ++k) out[k] = 0.0;
+    if (n < 2) return;
+    double sx[K] = {}, sy[K] = {};
+    long long cells[K] = {};
+    for (int i = 0; i < n; ++i) {
+        SideRow ra[K], rb[K];
+        for (int k = 0; k < K; ++k) {
+            ra[k] = RowOf(a[k], i);
+            rb[k] = RowOf(b[k], i);
         }
-    if (cells == 0) return 0.0;
-    const double mx = sx / cells, my = sy / cells;
-    double sxx = 0.0, syy = 0.0, sxy = 0.0;
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            const double x = at(S1, list1, dissim1, i, j), y = at(S2, list2, dissim2, i, j);
-            if (x == kMissing || y == kMissing) continue;
-            sxx += (x - mx) * (x - mx);
-            syy += (y - my) * (y - my);
-            sxy += (x - mx) * (y - my);
+        for (int j = i + 1; j < n; ++j)
+            for (int k = 0; k < K; ++k) {
+                const double x = ra[k].at(j), y = rb[k].at(j);
+                if (x == kMissing || y == kMissing) continue;
+                sx[k] += x;
+                sy[k] += y;
+                ++cells[k];
+            }
+    }
+    double mx[K], my[K], sxx[K] = {}, syy[K] = {}, sxy[K] = {};
+    for (int k = 0; k < K; ++k) {
+        mx[k] = cells[k] ? sx[k] / cells[k] : 0.0;
+        my[k] = cells[k] ? sy[k] / cells[k] : 0.0;
+    }
+    for (int i = 0; i < n; ++i) {
+        SideRow ra[K], rb[K];
+        for (int k = 0; k < K; ++k) {
+            ra[k] = RowOf(a[k], i);
+            rb[k] = RowOf(b[k], i);
         }
-    if (sxx == 0.0 || syy == 0.0) return 0.0;
-    return sxy / std::sqrt(sxx * syy);
+        for (int j = i + 1; j < n; ++j)
+            for (int k = 0; k < K; ++k) {
+                const double x = ra[k].at(j), y = rb[k].at(j);
+                if (x == kMissing || y == kMissing) continue;
+                sxx[k] += (x - mx[k]) * (x - mx[k]);
+                syy[k] += (y - my[k]) * (y - my[k]);
+                sxy[k] += (x - mx[k]) * (y - my[k]);
+            }
+    }
+    for (int k = 0; k < K; ++k)
+        out[k] = cells[k] == 0 || sxx[k] == 0.0 || syy[k] == 0.0 ? 0.0 : sxy[k] / std::sqrt(sxx[k] * syy[k]);
+}
+
+}  // namespace
+
+double MantelSimilarityForm(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
+                            const int* list2, bool dissim2) {
+    const MantelSide a{&S1, list1, dissim1}, b{&S2, list2, dissim2};
+    double r = 0.0;
+    MantelSides<1>(n, &a, &b, &r);
+    return r;
+}
+
+void MantelSimilarityFormTwo(int n, const MantelSide& a1, const MantelSide& b1, const MantelSide& a2,
+                             const MantelSide& b2, double& r1, double& r2) {
+    const MantelSide a[2] = {a1, a2}, b[2] = {b1, b2};
+    double r[2];
+    MantelSides<2>(n, a, b, r);
+    r1 = r[0];
+    r2 = r[1];
 }
 
 

@@ -137,6 +137,17 @@ int FunctionalPhyl_Stats_Lib(const PermTest_FunctionalPhyl_Correl_Input& in, Fun
 /// permuted matrices, bit for bit, without forming any n x n matrix.
 double MantelSimilarityForm(int n, const Matrix<double>& S1, const int* list1, bool dissim1, const Matrix<double>& S2,
                             const int* list2, bool dissim2);
+/// One side of MantelSimilarityForm: a resemblance matrix read through a list
+/// (or as it is) as a similarity or a dissimilarity.
+struct MantelSide {
+    const Matrix<double>* S = nullptr;
+    const int* list = nullptr;
+    bool dissim = false;
+};
+/// MantelSimilarityForm of a1 with b1 into r1 and of a2 with b2 into r2: the
+/// bits of two calls, in one pass over the pairs.
+void MantelSimilarityFormTwo(int n, const MantelSide& a1, const MantelSide& b1, const MantelSide& a2,
+                             const MantelSide& b2, double& r1, double& r2);
 
 /// Pseudo-F of the groups in D: between / (total - between) over the selected
 /// units; 0 when the within-group sum of squares is 0.

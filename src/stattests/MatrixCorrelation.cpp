@@ -115,11 +115,9 @@ namespace {
 // then differ from pair to pair).
 template <int K>
 bool PearsonCellsBatch(int n, const Matrix<double>& D1, const Matrix<double>* const* D2, double* out) {
-    for (int i = 0; i < n; ++i) {
-        if (AnyEqual(D1.row(static_cast<std::size_t>(i)) + i + 1, n - i - 1, kMissing)) return false;
-        for (int k = 0; k < K; ++k)
-            if (AnyEqual(D2[k]->row(static_cast<std::size_t>(i)) + i + 1, n - i - 1, kMissing)) return false;
-    }
+    if (AnyInUpper(n, D1.rowTable(), kMissing)) return false;
+    for (int k = 0; k < K; ++k)
+        if (AnyInUpper(n, D2[k]->rowTable(), kMissing)) return false;
     double sx = 0.0, sy[K] = {};
     long long m = 0;
     for (int i = 0; i < n; ++i) {

@@ -105,6 +105,7 @@ void PrintList(std::ostream& fp, int n, const int* list) { PrintVectorTab(fp, n,
 struct SharedOtuData {
     Matrix<double> deltaB, deltaF;  ///< nOTUs x nOTUs, -999.0 where the resemblance is missing
     bool missingB = false, missingU = false, missingQ = false;
+    CompositionRows wRows, wfwRows;  ///< the rows of W and Wfw every product reads
 };
 
 /// The dissimilarity of the Rao entropy for every pair of a resemblance matrix.
@@ -179,7 +180,7 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     if (taxa) {
         // Brnd (row i = B row list[i] - 1) is read through the list.
         MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, nch, *in.W, *in.B, list, shared.missingB, w.Trnd,
-                                             in.chSelect.data(), weights);
+                                             in.chSelect.data(), weights, &shared.wRows);
         NormalizeColsSelectedRowsMV(n, nch, w.Trnd, w.Trnd, sel);
     } else {
         PermuteRows(n, list, *in.Tobs, w.Trnd, nch);
@@ -200,10 +201,10 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     if (taxa) {
         // Urnd and Qrnd likewise.
         MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, in.nTypes, *in.Wfw, *in.U, list, shared.missingU, w.Xrnd,
-                                             nullptr, weights, in.restrictRaoWithinOpt);
+                                             nullptr, weights, in.restrictRaoWithinOpt, &shared.wfwRows);
         if (phyl)
             MatrixProdSelectMV_Adjust_WeightRows(n, nOTUs, in.nTaxa, *in.Wfw, *in.Q, list, shared.missingQ, w.Prnd,
-                                                 nullptr, weights, in.restrictRaoWithinOpt);
+                                                 nullptr, weights, in.restrictRaoWithinOpt, &shared.wfwRows);
     } else {
         PermuteRows(n, list, *in.Xobs, w.Xrnd, in.nTypes);
         if (phyl) PermuteRows(n, list, *in.Pobs, w.Prnd, in.nTaxa);
@@ -318,8 +319,12 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
             // ro(BM) of Brnd and M with Srnd and M; ro(BF) of Bnorm and the
             // permuted axes with Sb and Sf_rnd (similarity forms).
             if (method == 'm') {
-                v[kBM] = MantelSimilarityForm(nOTUs, *in.Sb, list, false, *in.M, nullptr, false);
-                if (phyl) v[kBF] = MantelSimilarityForm(nOTUs, *in.Sb, nullptr, false, *in.Sf, list, in.phylIsDissim);
+                const MantelSide sbRnd{in.Sb, list, false}, m{in.M, nullptr, false};
+                if (phyl)
+                    MantelSimilarityFormTwo(nOTUs, sbRnd, m, {in.Sb, nullptr, false}, {in.Sf, list, in.phylIsDissim},
+                                            v[kBM], v[kBF]);
+                else
+                    v[kBM] = MantelSimilarityForm(nOTUs, *in.Sb, list, false, *in.M, nullptr, false);
             } else if (method == 'p' || method == 'v') {
                 // These read the raw matrices only.
                 PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
@@ -828,6 +833,11 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         RaoDelta(nOTUs, *in.Sb, false, in.sqrtDissimOpt_RaoTraits, shared.deltaB);
         if (phyl) RaoDelta(nOTUs, *in.Sf, in.phylIsDissim, in.sqrtDissimOpt_RaoPhyl, shared.deltaF);
         shared.missingB = HasMissingValue(nOTUs, in.nch, *in.B);
+        // Bootstrap samples have rows of their own.
+        if (!in.doBootstrapOpt) {
+            shared.wRows.Build(n, nOTUs, *in.W);
+            shared.wfwRows.Build(n, nOTUs, *in.Wfw);
+        }
         shared.missingU = HasMissingValue(nOTUs, in.nTypes, *in.U);
         if (phyl) shared.missingQ = HasMissingValue(nOTUs, in.nTaxa, *in.Q);
     }
