@@ -45,6 +45,21 @@ void BM_EucliDistMV(benchmark::State& state) {
     }
 }
 
+// The distances between the permuted community compositions of the scaling
+// benchmark: n communities by n types, complete, one thread.
+void BM_EucliDistSquare(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    Matrix<double> data(n, n), out(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) data[i][j] = u(gen);
+    for (auto _ : state) {
+        EucliDistMV(n, n, data, out);
+        benchmark::DoNotOptimize(out[n - 1][0]);
+    }
+}
+
 void BM_GowerPartial(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const Matrix<double> data = MakeTraits(n);
@@ -89,6 +104,7 @@ void BM_FuzzyBelonging(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EucliDistMV)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EucliDistSquare)->Arg(75)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GowerPartial)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GowerAverage)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FuzzyBelonging)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);

@@ -15,15 +15,40 @@ typedef double Quad __attribute__((vector_size(32)));
 #define KOLVAR_STORE(p, v) std::memcpy((p), &(v), sizeof(Quad))
 
 KOLVAR_VECTOR_CLONES
-void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int q1, double* acc) {
+void SquaredDistancePanels(const double* panels, int nVars, int nObjects, int i0, int q0, int q1, int k0, int k1,
+                           double* const* sums) {
     static_assert(kPanel == 8, "two quads per panel");
-    const std::size_t width = static_cast<std::size_t>(q1 - q0) * kPanel;
     const std::size_t stride = static_cast<std::size_t>(nVars) * kPanel;
     const double* own = panels + static_cast<std::size_t>(i0 / kPanel) * stride + i0 % kPanel;
+    const int rows = nObjects - i0 < 4 ? nObjects - i0 : 4;
+    double spare[4][kPanel] = {};  // rows beyond the last object
     for (int q = q0; q < q1; ++q) {
         const double* other = panels + static_cast<std::size_t>(q) * stride;
-        Quad s00{}, s01{}, s10{}, s11{}, s20{}, s21{}, s30{}, s31{};
-        for (int k = 0; k < nVars; ++k) {
+        const int j0 = q * kPanel;
+        const int width = nObjects - j0 < kPanel ? nObjects - j0 : kPanel;
+        double* row[4];
+        double partial[4][kPanel];
+        for (int r = 0; r < 4; ++r) {
+            if (r >= rows) {
+                row[r] = spare[r];
+            } else if (width < kPanel) {
+                // The last panel: its objects beyond the last have no cells.
+                for (int c = 0; c < kPanel; ++c) partial[r][c] = c < width ? sums[r][j0 + c] : 0.0;
+                row[r] = partial[r];
+            } else {
+                row[r] = sums[r] + j0;
+            }
+        }
+        Quad s00, s01, s10, s11, s20, s21, s30, s31;
+        KOLVAR_LOAD(s00, row[0]);
+        KOLVAR_LOAD(s01, row[0] + 4);
+        KOLVAR_LOAD(s10, row[1]);
+        KOLVAR_LOAD(s11, row[1] + 4);
+        KOLVAR_LOAD(s20, row[2]);
+        KOLVAR_LOAD(s21, row[2] + 4);
+        KOLVAR_LOAD(s30, row[3]);
+        KOLVAR_LOAD(s31, row[3] + 4);
+        for (int k = k0; k < k1; ++k) {
             const double* x = other + static_cast<std::size_t>(k) * kPanel;
             const double* a = own + static_cast<std::size_t>(k) * kPanel;
             Quad x0, x1;
@@ -45,15 +70,17 @@ void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int 
             s30 += d0 * d0;
             s31 += d1 * d1;
         }
-        double* o = acc + static_cast<std::size_t>(q - q0) * kPanel;
-        KOLVAR_STORE(o, s00);
-        KOLVAR_STORE(o + 4, s01);
-        KOLVAR_STORE(o + width, s10);
-        KOLVAR_STORE(o + width + 4, s11);
-        KOLVAR_STORE(o + 2 * width, s20);
-        KOLVAR_STORE(o + 2 * width + 4, s21);
-        KOLVAR_STORE(o + 3 * width, s30);
-        KOLVAR_STORE(o + 3 * width + 4, s31);
+        KOLVAR_STORE(row[0], s00);
+        KOLVAR_STORE(row[0] + 4, s01);
+        KOLVAR_STORE(row[1], s10);
+        KOLVAR_STORE(row[1] + 4, s11);
+        KOLVAR_STORE(row[2], s20);
+        KOLVAR_STORE(row[2] + 4, s21);
+        KOLVAR_STORE(row[3], s30);
+        KOLVAR_STORE(row[3] + 4, s31);
+        if (width < kPanel)
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < width; ++c) sums[r][j0 + c] = partial[r][c];
     }
 }
 

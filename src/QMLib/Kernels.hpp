@@ -23,9 +23,12 @@ namespace kolvar {
 inline constexpr int kPanel = 8;
 
 /// Squared Euclidean distances of the four objects i0 .. i0 + 3 (i0 a multiple
-/// of 4) to the objects of panels q0 .. q1 - 1, over the nVars variables in
-/// order. acc is 4 x ((q1 - q0) kPanel), row-major, and receives the sums.
-void SquaredDistancePanels(const double* panels, int nVars, int i0, int q0, int q1, double* acc);
+/// of 4) to the objects of panels q0 .. q1 - 1, continued over variables k0 ..
+/// k1 - 1 in order: sums[r][j] (r < 4, j from q0 kPanel up to nObjects) holds
+/// the sum over the earlier variables (0.0 when k0 is 0) and receives the sum
+/// including these. Rows r with i0 + r >= nObjects are not touched.
+void SquaredDistancePanels(const double* panels, int nVars, int nObjects, int i0, int q0, int q1, int k0, int k1,
+                           double* const* sums);
 
 /// Sums of products of the rows of a sparse matrix with rows of another:
 /// out_i[j] = sum over t ascending of val[t] * bRows[idx[t]][j] for t from

@@ -1,7 +1,9 @@
 #include "QMLib/Print.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "base/Fmt.hpp"
 
@@ -13,15 +15,25 @@ namespace {
 constexpr int kMaxDigits = 40;
 int ClampDigits(int digits) { return std::clamp(digits, 0, kMaxDigits); }
 
-// Writes "%*.*g" plus a tab through a stack buffer; falls back to a string
-// only for widths that do not fit.
+// Writes "%*.*g" plus a tab through a stack buffer. std::to_chars with a
+// precision is specified to give printf's text in the "C" locale, and it is
+// several times faster; widths or values that do not fit go through printf.
 void PutG(std::ostream& fp, double v, int digits, int width = 0) {
     char buf[128];
-    const int n = std::snprintf(buf, sizeof buf, "%*.*g\t", width, ClampDigits(digits), v);
-    if (n >= 0 && n < static_cast<int>(sizeof buf))
-        fp.write(buf, n);
-    else
-        fp << Fmt("%*.*g\t", width, ClampDigits(digits), v);
+    const auto [end, ec] = std::to_chars(buf, buf + 100, v, std::chars_format::general, ClampDigits(digits));
+    if (ec == std::errc{} && width < 100) {
+        auto len = static_cast<std::size_t>(end - buf);
+        const auto w = static_cast<std::size_t>(std::max(width, 0));
+        if (len < w) {
+            std::memmove(buf + (w - len), buf, len);
+            std::memset(buf, ' ', w - len);
+            len = w;
+        }
+        buf[len++] = '\t';
+        fp.write(buf, static_cast<std::streamsize>(len));
+        return;
+    }
+    fp << Fmt("%*.*g\t", width, ClampDigits(digits), v);
 }
 }  // namespace
 

@@ -80,11 +80,15 @@ bool WorthThreads(int n, int p) { return static_cast<long long>(n) * n * p / 2 >
 bool HasMissing(int n, int p, const Matrix<double>& data);
 
 // Complete data: the objects are laid out in panels of a few objects, variable
-// by variable, once; the distances of four rows to a run of panels are then
-// accumulated in registers. Every pair still adds its squared differences in
-// ascending column order, so the bits equal those of the pair-by-pair loop.
+// by variable, once. The sums of squares are accumulated in the output, a
+// block of variables at a time (each pair continues its own sum, so it still
+// adds its squared differences in ascending column order and gets the bits of
+// the pair-by-pair loop): a block of rows and a block of variables stay in the
+// second-level cache while every later panel passes by them once, and the
+// distances of four rows to a panel of eight are accumulated in registers.
 constexpr int kTileRows = 4;
-constexpr int kTilePanels = 32;
+constexpr int kBlockRows = 64;
+constexpr int kBlockVars = 128;
 
 template <class Use>
 void EucliRowsComplete(int n, int p, const Matrix<double>& data, Matrix<double>& out, Use use) {
@@ -102,26 +106,22 @@ void EucliRowsComplete(int n, int p, const Matrix<double>& data, Matrix<double>&
         for (int u = 0; u < nUsed; ++u) to[static_cast<std::size_t>(u) * kPanel] = a[used[static_cast<std::size_t>(u)]];
     }
     const double* pan = panels.data();
-    const int nBlocks = (n + kTileRows - 1) / kTileRows;
-#pragma omp parallel for schedule(static, 1) if (WorthThreads(n, p))
+    double* const* rows = out.rowTable();
+    const int nBlocks = (n + kBlockRows - 1) / kBlockRows;
+#pragma omp parallel for schedule(dynamic, 1) if (WorthThreads(n, p))
     for (int b = 0; b < nBlocks; ++b) {
-        double acc[kTileRows * kTilePanels * kPanel];
-        const int i0 = b * kTileRows;
-        const int rows = std::min(kTileRows, n - i0);
-        for (int r = 0; r < rows; ++r) out[i0 + r][i0 + r] = 0.0;
-        for (int q0 = (i0 + 1) / kPanel; q0 < nPanels; q0 += kTilePanels) {
-            const int q1 = std::min(nPanels, q0 + kTilePanels);
-            const int width = (q1 - q0) * kPanel;
-            SquaredDistancePanels(pan, nUsed, i0, q0, q1, acc);
-            const int j1 = std::min(n, q1 * kPanel);
-            for (int r = 0; r < rows; ++r) {
-                const double* s = acc + static_cast<std::size_t>(r) * width;
-                double* o = out.row(i0 + r);
-                for (int j = std::max(q0 * kPanel, i0 + r + 1); j < j1; ++j) {
-                    const double v = s[j - q0 * kPanel];
-                    o[j] = v == 0.0 ? 0.0 : std::sqrt(v);
-                }
-            }
+        const int i0 = b * kBlockRows, i1 = std::min(n, i0 + kBlockRows);
+        for (int i = i0; i < i1; ++i) std::fill(rows[i] + i + 1, rows[i] + n, 0.0);
+        for (int k0 = 0; k0 < nUsed; k0 += kBlockVars) {
+            const int k1 = std::min(nUsed, k0 + kBlockVars);
+            for (int q = (i0 + 1) / kPanel; q < nPanels; ++q)
+                for (int t = i0; t < i1 && t < (q + 1) * kPanel - 1; t += kTileRows)
+                    SquaredDistancePanels(pan, nUsed, n, t, std::max(q, (t + 1) / kPanel), q + 1, k0, k1, rows + t);
+        }
+        for (int i = i0; i < i1; ++i) {
+            double* o = rows[i];
+            o[i] = 0.0;
+            for (int j = i + 1; j < n; ++j) o[j] = o[j] == 0.0 ? 0.0 : std::sqrt(o[j]);
         }
     }
     MirrorUpper(n, out);

@@ -1,5 +1,6 @@
 #include "stattests/Diversity.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -54,89 +55,111 @@ double RaoOrderedPairs(int n, const double* p, Matrix<double>* rese, bool isDiss
 
 }  // namespace
 
+namespace {
+
+// One community's OTUs present with a non-zero abundance (ascending), their
+// abundances in that order, and its running sums.
+struct RaoCommunity {
+    const int* idx = nullptr;
+    const double* pv = nullptr;
+    int nz = 0;
+    double sum = 0.0, A = 0.0, B = 0.0;
+};
+
+void PrepareCommunity(int n, const double* w, bool relative, double* p, int* idx, double* pv, RaoCommunity& k) {
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) {
+        p[i] = w[i];
+        if (p[i] != kMissing) total += p[i];
+    }
+    if (relative && total > 0)
+        for (int i = 0; i < n; ++i)
+            if (p[i] != kMissing) p[i] /= total;
+    int nz = 0;
+    for (int i = 0; i < n; ++i)
+        if (p[i] != kMissing && p[i] != 0.0) {
+            idx[nz] = i;
+            pv[nz++] = p[i];
+        }
+    k = RaoCommunity{idx, pv, nz};
+}
+
+// The terms of pairs (a, b), b from b0 to b1 - 1, of one community: the pair
+// value d[j - i - 1] (i, j its OTUs). Without missing pair values A stays
+// equal to B and is set at the end.
+template <bool kMissingPairs>
+inline void RaoTerm(RaoCommunity& k, const double* d, int i, double pa, int b) {
+    const int j = k.idx[b];
+    const double pj = k.pv[b];
+    const double pp = pa * pj;
+    k.B += pp;
+    const double dij = d[j - i - 1];
+    if (kMissingPairs) {
+        if (dij == kMissing) return;
+        k.A += pp;
+    }
+    k.sum += dij * pa * pj;
+}
+
+// Two communities at a time, row a of one beside row a of the other: each
+// one's sums take its pairs in the order of the one-community loop, but the
+// two sets of sums advance side by side, so neither waits for its own last
+// addition.
+template <bool kMissingPairs>
+void RaoTwo(int n, const double* pairs, RaoCommunity& c1, RaoCommunity& c2) {
+    for (int a = 0;; ++a) {
+        const bool r1 = a + 1 < c1.nz, r2 = a + 1 < c2.nz;
+        if (!r1 && !r2) break;
+        const int i1 = r1 ? c1.idx[a] : 0, i2 = r2 ? c2.idx[a] : 0;
+        const double pa1 = r1 ? c1.pv[a] : 0.0, pa2 = r2 ? c2.pv[a] : 0.0;
+        const double* d1 = pairs + RaoPairRowStart(n, i1);
+        const double* d2 = pairs + RaoPairRowStart(n, i2);
+        int b = a + 1;
+        if (r1 && r2)
+            for (const int common = std::min(c1.nz, c2.nz); b < common; ++b) {
+                RaoTerm<kMissingPairs>(c1, d1, i1, pa1, b);
+                RaoTerm<kMissingPairs>(c2, d2, i2, pa2, b);
+            }
+        if (r1)
+            for (int t = b; t < c1.nz; ++t) RaoTerm<kMissingPairs>(c1, d1, i1, pa1, t);
+        if (r2)
+            for (int t = b; t < c2.nz; ++t) RaoTerm<kMissingPairs>(c2, d2, i2, pa2, t);
+    }
+    if (!kMissingPairs) {
+        c1.A = c1.B;
+        c2.A = c2.B;
+    }
+}
+
+double RaoFinish(const RaoCommunity& k) {
+    double sum = k.sum;
+    if (k.A > 0 && k.B > 0) sum /= k.A / k.B;
+    return 2.0 * sum;
+}
+
+}  // namespace
+
 void RaoOfCommunities(int m, int n, const Matrix<double>& W, const double* pairs, bool relative, double* out,
                       RaoWork& work) {
     // Absent OTUs add exact zeros to every sum: only the pairs of OTUs present
-    // with a non-zero abundance are visited, in ascending order. Two
-    // communities go side by side: each one's sums take its pairs in that
-    // order, but the two sets of sums advance together, so neither waits for
-    // its own last addition.
-    work.abundance.resize(2 * static_cast<std::size_t>(n));
-    work.present.resize(2 * static_cast<std::size_t>(n));
-    struct Cursor {
-        const double* p = nullptr;
-        const int* idx = nullptr;
-        int nz = 0, a = 0, b = 0, i = 0;
-        double pi = 0.0;
-        const double* d = nullptr;  // pair values of OTU i, indexed by j - i - 1
-        double sum = 0.0, A = 0.0, B = 0.0;
-        bool active = false;
-    };
-    auto start = [&](Cursor& k, int c, int slot) {
-        double* p = work.abundance.data() + static_cast<std::size_t>(slot) * n;
-        int* present = work.present.data() + static_cast<std::size_t>(slot) * n;
-        double total = 0.0;
-        for (int i = 0; i < n; ++i) {
-            p[i] = W[c][i];
-            if (p[i] != kMissing) total += p[i];
-        }
-        if (relative && total > 0)
-            for (int i = 0; i < n; ++i)
-                if (p[i] != kMissing) p[i] /= total;
-        int nz = 0;
-        for (int i = 0; i < n; ++i)
-            if (p[i] != kMissing && p[i] != 0.0) present[nz++] = i;
-        k = Cursor{};
-        k.p = p;
-        k.idx = present;
-        k.nz = nz;
-        k.b = 1;
-        k.active = nz >= 2;
-        if (k.active) {
-            k.i = present[0];
-            k.pi = p[k.i];
-            k.d = pairs + RaoPairRowStart(n, k.i);
-        }
-    };
-    auto step = [pairs, n](Cursor& k) {
-        const int j = k.idx[k.b];
-        const double pj = k.p[j];
-        const double pp = k.pi * pj;
-        k.B += pp;
-        const double dij = k.d[j - k.i - 1];
-        if (dij != kMissing) {
-            k.sum += dij * k.pi * pj;
-            k.A += pp;
-        }
-        if (++k.b == k.nz) {
-            ++k.a;
-            k.b = k.a + 1;
-            if (k.b >= k.nz) {
-                k.active = false;
-            } else {
-                k.i = k.idx[k.a];
-                k.pi = k.p[k.i];
-                k.d = pairs + RaoPairRowStart(n, k.i);
-            }
-        }
-    };
-    auto finish = [](const Cursor& k) {
-        double sum = k.sum;
-        if (k.A > 0 && k.B > 0) sum /= k.A / k.B;
-        return 2.0 * sum;
-    };
+    // with a non-zero abundance are visited, in ascending order.
+    const std::size_t np = n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0;
+    const bool missingPairs = std::any_of(pairs, pairs + np, [](double v) { return v == kMissing; });
+    const auto sn = static_cast<std::size_t>(n);
+    work.abundance.resize(4 * sn);
+    work.present.resize(2 * sn);
+    double* p = work.abundance.data();
     for (int c = 0; c < m; c += 2) {
-        Cursor one, two;
-        start(one, c, 0);
-        if (c + 1 < m) start(two, c + 1, 1);
-        while (one.active && two.active) {
-            step(one);
-            step(two);
-        }
-        while (one.active) step(one);
-        while (two.active) step(two);
-        out[c] = finish(one);
-        if (c + 1 < m) out[c + 1] = finish(two);
+        RaoCommunity one, two;
+        PrepareCommunity(n, W.row(c), relative, p, work.present.data(), p + 2 * sn, one);
+        if (c + 1 < m)
+            PrepareCommunity(n, W.row(c + 1), relative, p + sn, work.present.data() + sn, p + 3 * sn, two);
+        if (missingPairs)
+            RaoTwo<true>(n, pairs, one, two);
+        else
+            RaoTwo<false>(n, pairs, one, two);
+        out[c] = RaoFinish(one);
+        if (c + 1 < m) out[c + 1] = RaoFinish(two);
     }
 }
 

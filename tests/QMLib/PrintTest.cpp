@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <cstdio>
+#include <limits>
 
 #include <sstream>
 
@@ -72,6 +76,32 @@ TEST(Printers, AbsurdPrecisionIsCapped) {
     PrintMatrixTab(out, 1, 1, m, 2147483647);
     EXPECT_LT(out.str().size(), 60u);
     EXPECT_EQ(out.str().substr(0, 10), "0.33333333");
+}
+
+// Matrices are printed through a faster route than printf; every value at
+// every precision and width must still read exactly as "%*.*g" writes it.
+TEST(Printers, MatrixTextIsPrintfText) {
+    const double values[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1.0 / 3.0, 2.0 / 3.0, 123456.5, 1234567.0, 1e-5, 9.9999995e-5,
+                             0.00012345, 1e21, 1.7976931348623157e308, 4.9e-324, 2.2250738585072014e-308, -999.0,
+                             0.5, 2.5, 1e15 + 0.3, std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                             -std::numeric_limits<double>::quiet_NaN(), 99999.95, 9.5, 0.95, 314.159265358979};
+    const int n = static_cast<int>(std::size(values));
+    Matrix<double> m(1, static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) m[0][j] = values[j];
+    for (const int digits : {0, 1, 2, 3, 6, 10, 15, 17, 25, 40})
+        for (const int width : {0, 8, 30}) {
+            std::ostringstream got;
+            PrintMatrix(got, 1, n, m, digits, width == 0 ? 1 : width, 1 << 20);
+            std::string want;
+            char buf[256];
+            for (int j = 0; j < n; ++j) {
+                std::snprintf(buf, sizeof buf, "%*.*g\t", width == 0 ? 1 : width, digits, values[j]);
+                want += buf;
+            }
+            want += '\n';
+            EXPECT_EQ(got.str(), want) << "digits " << digits << ", width " << width;
+        }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "QMLib/Resemblance.hpp"
@@ -266,38 +267,43 @@ TEST(Resemblance, DispatcherAndTranslation) {
 // Both routes (pair by pair with missing values, column-wise without) give
 // every pair exactly the bits of the plain pairwise sum, on any number of threads.
 TEST(Resemblance, EuclideanGivesThePairwiseBitsOnOneThreadAndOnMany) {
-    const int n = 300, p = 12;
-    const int select[] = {1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1};
-    for (const bool holes : {false, true}) {
-        std::mt19937 gen(holes ? 11 : 5);
-        std::uniform_real_distribution<double> u(-3.0, 3.0);
-        Matrix<double> data(n, p);
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < p; ++j) data[i][j] = holes && gen() % 20 == 0 ? kMissing : u(gen);
-        const int saved = omp_get_max_threads();
-        Matrix<double> one(n, n), many(n, n), sel1(n, n), sel4(n, n);
-        omp_set_num_threads(1);
-        EucliDistMV(n, p, data, one);
-        EucliDistMVSelect(n, p, data, sel1, select);
-        omp_set_num_threads(4);
-        EucliDistMV(n, p, data, many);
-        EucliDistMVSelect(n, p, data, sel4, select);
-        omp_set_num_threads(saved);
-        int mismatches = 0;
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                double s = 0.0, t = 0.0;
-                for (int k = 0; k < p; ++k) {
-                    if (data[i][k] == kMissing || data[j][k] == kMissing) continue;
-                    const double d = data[i][k] - data[j][k];
-                    s += d * d;
-                    if (select[k]) t += d * d;
+    // Many objects and few variables, and few objects (not a multiple of the
+    // panels) with variables enough for several blocks.
+    for (const auto& [n, p] : {std::pair{300, 12}, std::pair{77, 300}}) {
+        std::vector<int> selectCols(static_cast<std::size_t>(p));
+        for (int k = 0; k < p; ++k) selectCols[static_cast<std::size_t>(k)] = k % 6 != 2;
+        const int* select = selectCols.data();
+        for (const bool holes : {false, true}) {
+            std::mt19937 gen(holes ? 11 : 5);
+            std::uniform_real_distribution<double> u(-3.0, 3.0);
+            Matrix<double> data(n, p);
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < p; ++j) data[i][j] = holes && gen() % 20 == 0 ? kMissing : u(gen);
+            const int saved = omp_get_max_threads();
+            Matrix<double> one(n, n), many(n, n), sel1(n, n), sel4(n, n);
+            omp_set_num_threads(1);
+            EucliDistMV(n, p, data, one);
+            EucliDistMVSelect(n, p, data, sel1, select);
+            omp_set_num_threads(4);
+            EucliDistMV(n, p, data, many);
+            EucliDistMVSelect(n, p, data, sel4, select);
+            omp_set_num_threads(saved);
+            int mismatches = 0;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    double s = 0.0, t = 0.0;
+                    for (int k = 0; k < p; ++k) {
+                        if (data[i][k] == kMissing || data[j][k] == kMissing) continue;
+                        const double d = data[i][k] - data[j][k];
+                        s += d * d;
+                        if (select[k]) t += d * d;
+                    }
+                    const double want = s == 0.0 ? 0.0 : std::sqrt(s), wantSel = t == 0.0 ? 0.0 : std::sqrt(t);
+                    mismatches +=
+                        (one[i][j] != want) + (many[i][j] != want) + (sel1[i][j] != wantSel) + (sel4[i][j] != wantSel);
                 }
-                const double want = s == 0.0 ? 0.0 : std::sqrt(s), wantSel = t == 0.0 ? 0.0 : std::sqrt(t);
-                mismatches += (one[i][j] != want) + (many[i][j] != want) + (sel1[i][j] != wantSel) +
-                              (sel4[i][j] != wantSel);
-            }
-        EXPECT_EQ(mismatches, 0) << (holes ? "with missing values" : "complete");
+            EXPECT_EQ(mismatches, 0) << (holes ? "with missing values" : "complete") << ", " << n << " x " << p;
+        }
     }
 }
 
