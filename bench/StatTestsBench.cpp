@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "QMLib/MatrixProd.hpp"
+#include "stattests/Diversity.hpp"
 #include "stattests/MatrixCorrelation.hpp"
 
 namespace {
@@ -68,7 +69,24 @@ void BM_ProcrustesCoeff(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(kolvar::ProcrustesCoeff(n, 5, 3, a, b, work));
 }
 
+// Rao entropy of n communities over n OTUs, about 30 % of them present in
+// each, as in the scaling benchmark (every permutation computes it).
+void BM_RaoCommunities(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Matrix<double> w = Draw(n, n, 3);
+    const Matrix<double> s = Draw(n, n, 4);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) w[i][j] = w[i][j] < 0.3 ? 1.0 + std::floor(w[i][j] * 16) : 0.0;
+    std::vector<double> out(static_cast<std::size_t>(n));
+    kolvar::RaoWork work;
+    for (auto _ : state) {
+        kolvar::RaoIndex_Weight_Matrix(n, n, w, s, out.data(), false, true, nullptr, false, true, work);
+        benchmark::DoNotOptimize(out[0]);
+    }
+}
+
 BENCHMARK(BM_WeightedProduct)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RaoCommunities)->Arg(75)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MatrixCorr)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RVcoeff)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProcrustesCoeff)->Arg(100)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);

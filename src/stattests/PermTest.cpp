@@ -14,6 +14,9 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "base/Fatal.hpp"
 #include "base/Fmt.hpp"
@@ -57,6 +60,13 @@ struct IterationValues {
     // Auxiliary correlations, reported in the intermediate results only.
     double xt = 0, xr = 0, tr = 0, xe_r = 0, te_r = 0, xt_r = 0;
     bool drewOtuLevel = false;  ///< ro(BM) and ro(BF) drawn (taxa shuffle only)
+};
+
+/// One iteration's intermediate results without the running counters, and
+/// where each counter goes (offset in the text, statistic).
+struct PrintedIteration {
+    std::ostringstream text;
+    std::vector<std::pair<std::size_t, int>> holes;
 };
 
 /// Running tallies of one family of statistics (counter starts at 1).
@@ -437,15 +447,31 @@ void GetData(int nRows, int nSample, int nCols, int* nColsOut, const Matrix<doub
 
 namespace {
 
-/// Intermediate results of one iteration, family by family, with the running counters.
+/// Writes an iteration's intermediate results with the running counters
+/// (formatted "%g") in their places.
+void WritePrinted(std::ostream& f, const PrintedIteration& printed, const Tally& t) {
+    const std::string_view text = printed.text.view();
+    std::size_t from = 0;
+    for (const auto& [at, stat] : printed.holes) {
+        f.write(text.data() + from, static_cast<std::streamsize>(at - from));
+        f << Fmt("%g", t.count[static_cast<std::size_t>(stat)]);
+        from = at;
+    }
+    f.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
+}
+
+/// Intermediate results of one iteration, family by family, appended to its
+/// text by the thread that evaluated it. The running counters are known only
+/// when the iteration is counted, in order: their places are kept and they are
+/// filled in when the text is written (WritePrinted).
 void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Workspace& w, const int* list, int it,
-                    const IterationValues& r, const Tally& t) {
-    std::ostream& f = *in.rndFile;
+                    const IterationValues& r, PrintedIteration& out) {
+    std::ostream& f = out.text;
+    auto count = [&f, &out](int stat) { out.holes.push_back({static_cast<std::size_t>(f.tellp()), stat}); };
     const int n = in.ncsm, nch = in.nch;
     const bool taxa = in.optTaxaSiteShuffle == 't';
     const bool type1 = in.opt_ro == 1;
     const auto& v = r.v;
-    const auto& c = t.count;
     const int listLen = taxa ? in.nOTUs : n;
     auto Heading = [&] { f << Fmt("\n\nITERATION\t%d\n", it); };
     auto Matrix6 = [&](int rows, int cols, const Matrix<double>& m) { PrintMatrixTab(f, rows, cols, m, 6); };
@@ -467,7 +493,9 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         f << Fmt("\nResemblance matrix DT between %d communities:\n", n);
         PrintUpperAsLowerHalf(f, n, w.DTrnd);
     }
-    f << Fmt("\nIteration %d\tRandom ro(TE) =\t%g\tCummulative frequency for ro(TE)=%g\n", it, v[kTE], c[kTE]);
+    f << Fmt("\nIteration %d\tRandom ro(TE) =\t%g\tCummulative frequency for ro(TE)=", it, v[kTE]);
+    count(kTE);
+    f << '\n';
 
     Heading();
     if (taxa) {
@@ -487,8 +515,12 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         PrintUpperAsLowerHalf(f, n, w.DXrnd);
     }
     f << Fmt("\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
-             "for ro(XE)=%g\tCummulative frequency for ro(XE.T)=%g\n",
-             it, r.xt, v[kXE], v[kXE_T], c[kXE], c[kXE_T]);
+             "for ro(XE)=",
+             it, r.xt, v[kXE], v[kXE_T]);
+    count(kXE);
+    f << "\tCummulative frequency for ro(XE.T)=";
+    count(kXE_T);
+    f << '\n';
 
     if (in.includePhylogeny) {
         if (taxa) {
@@ -509,12 +541,17 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
             f << Fmt("\nResemblance matrix DP between %d communities:\n", n);
             PrintUpperAsLowerHalf(f, n, w.DPrnd);
         }
-        f << Fmt("\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t%g\n"
-                 "Random ro(PT) =\t%g\t%g\nRandom ro(PX) =\t%g\t%g\nRandom ro(PX.T) =\t%g\t%g\nRandom ro(TE.P) =\t%g\t%g\n"
-                 "Random ro(XE.P) =\t%g\t%g\nRandom ro(XE.TP) =\t%g\t%g\nRandom ro(PE.T) =\t%g\t%g\n"
-                 "Random ro(PE.X) =\t%g\t%g\n",
-                 it, v[kPE], c[kPE], v[kPT], c[kPT], v[kPX], c[kPX], v[kPX_T], c[kPX_T], v[kTE_P], c[kTE_P],
-                 v[kXE_P], c[kXE_P], v[kXE_TP], c[kXE_TP], v[kPE_T], c[kPE_T], v[kPE_X], c[kPE_X]);
+        f << Fmt("\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t", it,
+                 v[kPE]);
+        count(kPE);
+        const std::pair<const char*, int> rest[] = {{"PT", kPT},     {"PX", kPX},       {"PX.T", kPX_T},
+                                                    {"TE.P", kTE_P}, {"XE.P", kXE_P},   {"XE.TP", kXE_TP},
+                                                    {"PE.T", kPE_T}, {"PE.X", kPE_X}};
+        for (const auto& [label, stat] : rest) {
+            f << Fmt("\nRandom ro(%s) =\t%g\t", label, v[stat]);
+            count(stat);
+        }
+        f << '\n';
     }
 
     Heading();
@@ -543,12 +580,15 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
     }
     f << Fmt("\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
              "Random ro(TE.R) =\t%g\tRandom ro(XT.R) =\t%g\tRandom ro(XE.TR) =\t%g\tRandom ro(RY) =\t%g\tRandom "
-             "ro(VE) =\t%g\tRandom ro(VY) =\t%g\tRandom ro(BM) =\t%g\tCummulative frequency for "
-             "ro(RE)=\t%g\tCummulative frequency for ro(XE.TR)=\t%g\tCummulative frequency for "
-             "ro(VE)=\t%g\tCummulative frequency for ro(RY)=\t%g\tCummulative frequency for "
-             "ro(VY)=\t%g\tCummulative frequency for ro(BM)=\t%g\n",
-             it, v[kRE], r.xr, r.tr, r.xe_r, r.te_r, r.xt_r, v[kXE_TR], v[kRY], v[kVE], v[kVY], v[kBM], c[kRE],
-             c[kXE_TR], c[kVE], c[kRY], c[kVY], c[kBM]);
+             "ro(VE) =\t%g\tRandom ro(VY) =\t%g\tRandom ro(BM) =\t%g\tCummulative frequency for ro(RE)=\t",
+             it, v[kRE], r.xr, r.tr, r.xe_r, r.te_r, r.xt_r, v[kXE_TR], v[kRY], v[kVE], v[kVY], v[kBM]);
+    count(kRE);
+    for (const auto& [label, stat] : {std::pair{"XE.TR", kXE_TR}, std::pair{"VE", kVE}, std::pair{"RY", kRY},
+                                      std::pair{"VY", kVY}, std::pair{"BM", kBM}}) {
+        f << Fmt("\tCummulative frequency for ro(%s)=\t", label);
+        count(stat);
+    }
+    f << '\n';
 
     if (in.includePhylogeny) {
         if (taxa) {
@@ -567,7 +607,9 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
             f << Fmt("\nResemblance matrix DR between %d communities:\n", n);
             PrintUpperAsLowerHalf(f, n, w.DRaoPhylRnd);
         }
-        f << Fmt("\nIteration %d\tRandom ro(FE) =\t%g\tCummulative frequency for ro(FE)=%g\n", it, v[kFE], c[kFE]);
+        f << Fmt("\nIteration %d\tRandom ro(FE) =\t%g\tCummulative frequency for ro(FE)=", it, v[kFE]);
+        count(kFE);
+        f << '\n';
     }
 }
 
@@ -677,6 +719,7 @@ struct IterationResult {
     // Random values of types 4 and 5.
     std::vector<double> regrR2, regrCoeff;
     PseudoFSet pf;
+    PrintedIteration printed;  ///< with intermediate results
 };
 
 void SizeResult(const PermTest_FunctionalPhyl_Correl_Input& in, int nResp, IterationResult& r) {
@@ -718,6 +761,8 @@ double PhysicalMemoryBytes() {
 /// once per block, so on a busy machine few meetings matter more than the
 /// memory of the lists (a block of 10,000-OTU lists is a few megabytes).
 constexpr int kIterationsPerThread = 64;
+/// With intermediate results, whose texts wait in memory until they are written.
+constexpr int kPrintedIterationsPerThread = 4;
 
 }  // namespace
 
@@ -842,10 +887,11 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         if (phyl) shared.missingQ = HasMissingValue(nOTUs, in.nTaxa, *in.Q);
     }
 
-    // Threads and their work areas, allocated once. The intermediate results
-    // are written iteration by iteration with the running counters: one thread.
-    const int nThreads = print ? 1 : std::max(1, std::min(omp_get_max_threads(), m));
-    const int block = print ? 1 : std::min(m, nThreads * kIterationsPerThread);
+    // Threads and their work areas, allocated once. With intermediate results
+    // every iteration's text waits in memory until it is written in order:
+    // smaller blocks.
+    const int nThreads = std::max(1, std::min(omp_get_max_threads(), m));
+    const int block = std::min(m, nThreads * (print ? kPrintedIterationsPerThread : kIterationsPerThread));
     std::vector<ThreadArea> areas(static_cast<std::size_t>(nThreads));
     for (ThreadArea& a : areas) {
         SizeWorkspace(in, a.w);
@@ -902,6 +948,13 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
             try {
                 ThreadArea& a = areas[static_cast<std::size_t>(omp_get_thread_num())];
                 IterationResult& r = results[static_cast<std::size_t>(b)];
+                if (print) {
+                    // The iteration's text: with bootstrap, the statistics of
+                    // its sample first, then the random data set.
+                    r.printed.text.str("");
+                    r.printed.holes.clear();
+                    a.cur.rndFile = &r.printed.text;
+                }
                 const FunctionalPhyl_Stats_Lib_Input* against = &st;
                 if (in.doBootstrapOpt) {
                     const int* bl = bootLists.data() + static_cast<std::size_t>(b) * n;
@@ -934,6 +987,11 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
                             r.regrCoeff[static_cast<std::size_t>(k) * nResp + q] = a.w.regrCoeff[k][q];
                 }
                 if (type == 5) CopyPseudoF(a.w.pf, r.pf);
+                if (print) {
+                    const int* bl = blockLists.data() + static_cast<std::size_t>(b) * listLen;
+                    if (taxa) FillPrintedCopies(in, bl, a.w);
+                    PrintIteration(in.doBootstrapOpt ? a.cur : in, a.w, bl, first + b, r.values, r.printed);
+                }
                 const int finished = ++done;
                 // The console belongs to the calling thread.
                 if (omp_get_thread_num() == 0 && in.progress) {
@@ -1003,12 +1061,7 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
                             if (mv != nullptr) mv->traits[c][itc] = r.pf.traits[k][j];
                         }
             }
-            if (print) {
-                ThreadArea& a = areas[0];
-                const int* bl = blockLists.data() + static_cast<std::size_t>(b) * listLen;
-                if (taxa) FillPrintedCopies(in, bl, a.w);
-                PrintIteration(in.doBootstrapOpt ? a.cur : in, a.w, bl, it, r.values, main);
-            }
+            if (print) WritePrinted(*in.rndFile, r.printed, main);
         }
         if (in.progress) {
             std::snprintf(progress, sizeof progress, "Permutation test: %d of %d", done.load(), niter);

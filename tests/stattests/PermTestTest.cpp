@@ -503,10 +503,10 @@ struct ParallelCase {
     bool phylogeny, bootstrap, weighted, restricted, excluded;
 };
 
-// The intermediate results force one thread evaluating and counting each
-// iteration in turn, the order of the definition; three threads over blocks of
-// lists drawn ahead must give the same bits. 200 iterations make a full and a
-// partial block (blocks hold 64 iterations per thread).
+// One thread evaluating and counting each iteration in turn is the order of
+// the definition; three threads over blocks of lists drawn ahead must give
+// the same bits, and the same intermediate results. 200 iterations make full
+// and partial blocks (64 iterations per thread, 4 with intermediate results).
 TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
     const ParallelCase cases[] = {
         {"mantel taxa", 1, 't', 'm', true, false, false, false, false},
@@ -524,8 +524,11 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
     };
     const int saved = omp_get_max_threads();
     for (const ParallelCase& pc : cases) {
-        std::vector<double> runs[2];
-        for (int run = 0; run < 2; ++run) {
+        // 0: intermediate results on one thread; 1: none, three threads;
+        // 2: intermediate results on three threads.
+        std::vector<double> runs[3];
+        std::string printed[3];
+        for (int run = 0; run < 3; ++run) {
             Community c(9);
             c.in.niter = 200;
             c.in.opt_ro = pc.type;
@@ -550,22 +553,31 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
                 c.in.pseudoFResults = &pf;
             }
             std::ostringstream rndFile;
-            if (run == 0) {
+            if (run != 1) {
                 c.in.rndFile = &rndFile;
                 c.in.printIntermPermResults = true;
             }
             omp_set_num_threads(run == 0 ? 1 : 3);
             ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in)) << pc.name;
             runs[run] = AllResults(c.in);
+            printed[run] = rndFile.str();
             if (run == 0) {
-                EXPECT_NE(rndFile.str().find("ITERATION\t198"), std::string::npos) << pc.name;
+                EXPECT_NE(printed[0].find("ITERATION\t198"), std::string::npos) << pc.name;
+                // The counter printed with the last iteration is the test's own.
+                const std::string key = "Cummulative frequency for ro(TE)=";
+                const std::size_t last = printed[0].rfind(key);
+                ASSERT_NE(last, std::string::npos) << pc.name;
+                EXPECT_EQ(std::stod(printed[0].substr(last + key.size())), c.in.prob[kTE] * c.in.niter) << pc.name;
             }
         }
-        ASSERT_EQ(runs[0].size(), runs[1].size()) << pc.name;
-        int differ = 0;
-        for (std::size_t k = 0; k < runs[0].size(); ++k)
-            differ += std::memcmp(&runs[0][k], &runs[1][k], sizeof(double)) != 0;
-        EXPECT_EQ(differ, 0) << pc.name;
+        for (int run : {1, 2}) {
+            ASSERT_EQ(runs[0].size(), runs[run].size()) << pc.name;
+            int differ = 0;
+            for (std::size_t k = 0; k < runs[0].size(); ++k)
+                differ += std::memcmp(&runs[0][k], &runs[run][k], sizeof(double)) != 0;
+            EXPECT_EQ(differ, 0) << pc.name << ", run " << run;
+        }
+        EXPECT_TRUE(printed[0] == printed[2]) << pc.name << ": the intermediate results differ with three threads";
     }
     omp_set_num_threads(saved);
 }
