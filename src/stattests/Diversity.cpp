@@ -67,26 +67,8 @@ struct RaoCommunity {
     double sum = 0.0, A = 0.0, B = 0.0;
 };
 
-void PrepareCommunity(int n, const double* w, bool relative, double* p, int* idx, double* pv, RaoCommunity& k) {
-    double total = 0.0;
-    for (int i = 0; i < n; ++i) {
-        p[i] = w[i];
-        if (p[i] != kMissing) total += p[i];
-    }
-    if (relative && total > 0)
-        for (int i = 0; i < n; ++i)
-            if (p[i] != kMissing) p[i] /= total;
-    int nz = 0;
-    for (int i = 0; i < n; ++i)
-        if (p[i] != kMissing && p[i] != 0.0) {
-            idx[nz] = i;
-            pv[nz++] = p[i];
-        }
-    k = RaoCommunity{idx, pv, nz};
-}
-
-// The terms of pairs (a, b), b from b0 to b1 - 1, of one community: the pair
-// value d[j - i - 1] (i, j its OTUs). Without missing pair values A stays
+// The terms of pair (a, b) of one community: the pair value d[j - i - 1]
+// (i, j its OTUs). Without missing pair values A stays
 // equal to B and is set at the end.
 template <bool kMissingPairs>
 [[gnu::always_inline]] inline void RaoTerm(RaoCommunity& k, const double* d, int i, double pa, int b) {
@@ -140,23 +122,56 @@ double RaoFinish(const RaoCommunity& k) {
 
 }  // namespace
 
+void RaoRows::Build(int rows, int cols, const Matrix<double>& W, bool asRelative) {
+    of = &W;
+    m = rows;
+    n = cols;
+    relative = asRelative;
+    start.assign(static_cast<std::size_t>(std::max(rows, 0)) + 1, 0);
+    present.clear();
+    abundance.clear();
+    std::vector<double> p(static_cast<std::size_t>(std::max(cols, 0)));
+    for (int c = 0; c < rows; ++c) {
+        start[static_cast<std::size_t>(c)] = static_cast<int>(present.size());
+        const double* w = W.row(c);
+        double total = 0.0;
+        for (int i = 0; i < cols; ++i) {
+            p[i] = w[i];
+            if (p[i] != kMissing) total += p[i];
+        }
+        if (relative && total > 0)
+            for (int i = 0; i < cols; ++i)
+                if (p[i] != kMissing) p[i] /= total;
+        for (int i = 0; i < cols; ++i)
+            if (p[i] != kMissing && p[i] != 0.0) {
+                present.push_back(i);
+                abundance.push_back(p[i]);
+            }
+    }
+    start[static_cast<std::size_t>(std::max(rows, 0))] = static_cast<int>(present.size());
+}
+
 // Built for AVX2 as well: the three-operand instructions save a copy per term.
 KOLVAR_VECTOR_CLONES
 void RaoOfCommunities(int m, int n, const Matrix<double>& W, const double* pairs, bool relative, double* out,
-                      RaoWork& work) {
+                      RaoWork& work, const RaoRows* prepared) {
     // Absent OTUs add exact zeros to every sum: only the pairs of OTUs present
     // with a non-zero abundance are visited, in ascending order.
-    const std::size_t np = n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0;
-    const bool missingPairs = std::any_of(pairs, pairs + np, [](double v) { return v == kMissing; });
-    const auto sn = static_cast<std::size_t>(n);
-    work.abundance.resize(4 * sn);
-    work.present.resize(2 * sn);
-    double* p = work.abundance.data();
+    bool missingPairs = false;
+    for (int i = 0; i + 1 < n && !missingPairs; ++i)
+        missingPairs = AnyEqual(pairs + RaoPairRowStart(n, i), n - i - 1, kMissing);
+    const bool ready = prepared && prepared->of == &W && prepared->m == m && prepared->n == n &&
+                       prepared->relative == relative;
+    if (!ready) work.rows.Build(m, n, W, relative);
+    const RaoRows& rows = ready ? *prepared : work.rows;
+    auto community = [&rows](int c) {
+        const int first = rows.start[static_cast<std::size_t>(c)];
+        return RaoCommunity{rows.present.data() + first, rows.abundance.data() + first,
+                            rows.start[static_cast<std::size_t>(c) + 1] - first};
+    };
     for (int c = 0; c < m; c += 2) {
-        RaoCommunity one, two;
-        PrepareCommunity(n, W.row(c), relative, p, work.present.data(), p + 2 * sn, one);
-        if (c + 1 < m)
-            PrepareCommunity(n, W.row(c + 1), relative, p + sn, work.present.data() + sn, p + 3 * sn, two);
+        RaoCommunity one = community(c), two;
+        if (c + 1 < m) two = community(c + 1);
         if (missingPairs)
             RaoTwo<true>(n, pairs, one, two);
         else

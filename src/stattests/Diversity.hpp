@@ -12,11 +12,24 @@
 
 namespace kolvar {
 
+/// Each community's OTUs present with a non-zero abundance (ascending) and
+/// their abundances, relative to the community's total when asked: what every
+/// Rao entropy of the same rows reads, built once for many.
+struct RaoRows {
+    const Matrix<double>* of = nullptr;
+    int m = 0, n = 0;
+    bool relative = false;
+    std::vector<int> start;         ///< community c: entries start[c] .. start[c + 1] - 1
+    std::vector<int> present;
+    std::vector<double> abundance;
+    void Build(int rows, int cols, const Matrix<double>& W, bool asRelative);
+};
+
 /// Work space of the Rao entropy of communities, reused across calls.
 struct RaoWork {
-    std::vector<double> pairs;     ///< pair values packed by RaoPairRow, or -999.0
-    std::vector<double> abundance; ///< two communities, relative when asked
-    std::vector<int> present;      ///< their OTUs with a non-zero abundance
+    std::vector<double> pairs;  ///< pair values packed by RaoPairRowStart, or -999.0
+    std::vector<double> row;    ///< one community's abundances
+    RaoRows rows;               ///< the communities, when not prepared by the caller
 };
 
 /// Pair values of n OTUs packed by rows of the upper triangle: pair (i, j),
@@ -31,7 +44,7 @@ inline std::size_t RaoPairRowStart(int n, int i) {
 /// pairs by the ratio of the abundance products. relative: each row is first
 /// divided by its total (rows with a zero total stay as they are).
 void RaoOfCommunities(int m, int n, const Matrix<double>& W, const double* pairs, bool relative, double* out,
-                      RaoWork& work);
+                      RaoWork& work, const RaoRows* prepared = nullptr);
 
 /// Rao entropy of each of the m communities (rows of W, m x n) into out[m]:
 /// twice the sum over OTU pairs i < j of factor(i, j) delta(i, j) p_i p_j, with

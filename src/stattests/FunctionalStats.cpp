@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
+#include <vector>
 
 #include "base/Fmt.hpp"
+#include "QMLib/Kernels.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Resemblance.hpp"
@@ -60,29 +62,57 @@ SideRow RowOf(const MantelSide& side, int i) {
     return {side.S->row(r), side.list, side.dissim};
 }
 
+// Row i of each side from column i + 1 on, read through the lists and as
+// dissimilarities, laid out in x[k] and y[k]; whether any value is missing.
+template <int K>
+bool GatherRows(int n, int i, const MantelSide* a, const MantelSide* b, double* const* x, double* const* y) {
+    bool missing = false;
+    for (int k = 0; k < K; ++k) {
+        const SideRow ra = RowOf(a[k], i), rb = RowOf(b[k], i);
+        for (int j = i + 1; j < n; ++j) {
+            x[k][j] = ra.at(j);
+            y[k][j] = rb.at(j);
+        }
+        missing = missing || AnyEqual(x[k] + i + 1, n - i - 1, kMissing) || AnyEqual(y[k] + i + 1, n - i - 1, kMissing);
+    }
+    return missing;
+}
+
 // K Mantel correlations over the OTU pairs i < j, each with the sums, order and
 // arithmetic of one correlation on its own; the K sets of sums advance side
-// by side.
+// by side, over rows gathered first (without the missing-value tests when a
+// row has none).
 template <int K>
 void MantelSides(int n, const MantelSide* a, const MantelSide* b, double* out) {
     for (int k = 0; k < K; ++k) out[k] = 0.0;
     if (n < 2) return;
+    thread_local std::vector<double> buffer;
+    buffer.resize(2 * K * static_cast<std::size_t>(n));
+    double* x[K];
+    double* y[K];
+    for (int k = 0; k < K; ++k) {
+        x[k] = buffer.data() + static_cast<std::size_t>(2 * k) * n;
+        y[k] = buffer.data() + static_cast<std::size_t>(2 * k + 1) * n;
+    }
     double sx[K] = {}, sy[K] = {};
     long long cells[K] = {};
     for (int i = 0; i < n; ++i) {
-        SideRow ra[K], rb[K];
-        for (int k = 0; k < K; ++k) {
-            ra[k] = RowOf(a[k], i);
-            rb[k] = RowOf(b[k], i);
+        if (GatherRows<K>(n, i, a, b, x, y)) {
+            for (int j = i + 1; j < n; ++j)
+                for (int k = 0; k < K; ++k) {
+                    if (x[k][j] == kMissing || y[k][j] == kMissing) continue;
+                    sx[k] += x[k][j];
+                    sy[k] += y[k][j];
+                    ++cells[k];
+                }
+        } else {
+            for (int j = i + 1; j < n; ++j)
+                for (int k = 0; k < K; ++k) {
+                    sx[k] += x[k][j];
+                    sy[k] += y[k][j];
+                }
+            for (int k = 0; k < K; ++k) cells[k] += n - i - 1;
         }
-        for (int j = i + 1; j < n; ++j)
-            for (int k = 0; k < K; ++k) {
-                const double x = ra[k].at(j), y = rb[k].at(j);
-                if (x == kMissing || y == kMissing) continue;
-                sx[k] += x;
-                sy[k] += y;
-                ++cells[k];
-            }
     }
     double mx[K], my[K], sxx[K] = {}, syy[K] = {}, sxy[K] = {};
     for (int k = 0; k < K; ++k) {
@@ -90,18 +120,14 @@ void MantelSides(int n, const MantelSide* a, const MantelSide* b, double* out) {
         my[k] = cells[k] ? sy[k] / cells[k] : 0.0;
     }
     for (int i = 0; i < n; ++i) {
-        SideRow ra[K], rb[K];
-        for (int k = 0; k < K; ++k) {
-            ra[k] = RowOf(a[k], i);
-            rb[k] = RowOf(b[k], i);
-        }
+        const bool missing = GatherRows<K>(n, i, a, b, x, y);
         for (int j = i + 1; j < n; ++j)
             for (int k = 0; k < K; ++k) {
-                const double x = ra[k].at(j), y = rb[k].at(j);
-                if (x == kMissing || y == kMissing) continue;
-                sxx[k] += (x - mx[k]) * (x - mx[k]);
-                syy[k] += (y - my[k]) * (y - my[k]);
-                sxy[k] += (x - mx[k]) * (y - my[k]);
+                const double xv = x[k][j], yv = y[k][j];
+                if (missing && (xv == kMissing || yv == kMissing)) continue;
+                sxx[k] += (xv - mx[k]) * (xv - mx[k]);
+                syy[k] += (yv - my[k]) * (yv - my[k]);
+                sxy[k] += (xv - mx[k]) * (yv - my[k]);
             }
     }
     for (int k = 0; k < K; ++k)

@@ -116,6 +116,7 @@ struct SharedOtuData {
     Matrix<double> deltaB, deltaF;  ///< nOTUs x nOTUs, -999.0 where the resemblance is missing
     bool missingB = false, missingU = false, missingQ = false;
     CompositionRows wRows, wfwRows;  ///< the rows of W and Wfw every product reads
+    RaoRows raoRows;                 ///< the rows of W every Rao entropy reads
 };
 
 /// The dissimilarity of the Rao entropy for every pair of a resemblance matrix.
@@ -145,7 +146,7 @@ int RaoPairFactor(const int* w, int i, int j, bool restrictWithin) {
 /// the square roots computed once per test.
 void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, const Matrix<double>& delta,
                  const int* list, double* out, const int* weights, bool restrictWithin, bool relative,
-                 RaoWork& work) {
+                 RaoWork& work, const RaoRows* prepared) {
     work.pairs.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
     for (int i = 0; i < n; ++i) {
         const auto li = static_cast<std::size_t>(list[i] - 1);
@@ -157,7 +158,7 @@ void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& re
             to[j - i - 1] = r[lj] == kMissing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
         }
     }
-    RaoOfCommunities(m, n, W, work.pairs.data(), relative, out, work);
+    RaoOfCommunities(m, n, W, work.pairs.data(), relative, out, work, prepared);
 }
 
 // ---- one iteration ----------------------------------------------------------
@@ -233,11 +234,11 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
         // Srnd (Sb with rows and columns in list order) and Sf_rnd are read
         // through the list.
         RaoPermuted(n, nOTUs, *in.W, *in.Sb, shared.deltaB, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                    st.raoByAbund, w.lib.rao);
+                    st.raoByAbund, w.lib.rao, &shared.raoRows);
         for (int i = 0; i < n; ++i) w.Rrnd[i][0] = w.raoOut[i];
         if (phyl) {
             RaoPermuted(n, nOTUs, *in.W, *in.Sf, shared.deltaF, list, w.raoOut.data(), weights, in.restrictRaoWithinOpt,
-                        st.raoByAbund, w.lib.rao);
+                        st.raoByAbund, w.lib.rao, &shared.raoRows);
             for (int i = 0; i < n; ++i) w.RPhylRnd[i][0] = w.raoOut[i];
         }
         NNCRD(n, *in.DE, w.DXrnd, w.nncrdRnd.row(0));
@@ -882,6 +883,7 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         if (!in.doBootstrapOpt) {
             shared.wRows.Build(n, nOTUs, *in.W);
             shared.wfwRows.Build(n, nOTUs, *in.Wfw);
+            shared.raoRows.Build(n, nOTUs, *in.W, st.raoByAbund);
         }
         shared.missingU = HasMissingValue(nOTUs, in.nTypes, *in.U);
         if (phyl) shared.missingQ = HasMissingValue(nOTUs, in.nTaxa, *in.Q);
