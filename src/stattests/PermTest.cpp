@@ -2,31 +2,30 @@
 
 #include <gsl/gsl_sort.h>
 #include <gsl/gsl_statistics_double.h>
-
 #include <omp.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <exception>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <limits>
 #include <sstream>
 #include <string_view>
 #include <utility>
 
-#include "base/Fatal.hpp"
-#include "base/Fmt.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
+#include "QMLib/Random.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
+#include "base/Fatal.hpp"
+#include "base/Fmt.hpp"
 #include "stattests/FunctionalStats.hpp"
-#include "QMLib/Random.hpp"
 
 namespace kolvar {
 
@@ -119,14 +118,18 @@ struct SharedOtuData {
     RaoRows raoRows;                 ///< the rows of W every Rao entropy reads
 };
 
-/// The dissimilarity of the Rao entropy for every pair of a resemblance matrix.
-/// (Where the resemblance is missing the value is unused.)
+/// The dissimilarity of the Rao entropy for every pair of a resemblance matrix,
+/// -999.0 where the resemblance is missing (the permuted triangle then reads
+/// the resemblance itself only for the pairs whose dissimilarity is -999.0).
 void RaoDelta(int n, const Matrix<double>& rese, bool isDissim, bool sqrtOpt, Matrix<double>& out) {
     out = dim2D<double>(n, n);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             const double r = rese[i][j];
-            if (r == kMissing) continue;
+            if (r == kMissing) {
+                out[i][j] = kMissing;
+                continue;
+            }
             const double d = isDissim ? r : 1.0 - r;
             out[i][j] = sqrtOpt ? std::sqrt(d) : d;
         }
@@ -145,17 +148,18 @@ int RaoPairFactor(const int* w, int i, int j, bool restrictWithin) {
 /// permuted matrix are gathered into the thread's own packed triangle, from
 /// the square roots computed once per test.
 void RaoPermuted(int m, int n, const Matrix<double>& W, const Matrix<double>& rese, const Matrix<double>& delta,
-                 const int* list, double* out, const int* weights, bool restrictWithin, bool relative,
-                 RaoWork& work, const RaoRows* prepared) {
+                 const int* list, double* out, const int* weights, bool restrictWithin, bool relative, RaoWork& work,
+                 const RaoRows* prepared) {
     work.pairs.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
     for (int i = 0; i < n; ++i) {
         const auto li = static_cast<std::size_t>(list[i] - 1);
-        const double* r = rese.row(li);
         const double* d = delta.row(li);
         double* to = work.pairs.data() + RaoPairRowStart(n, i);
         for (int j = i + 1; j < n; ++j) {
             const int lj = list[j] - 1;
-            to[j - i - 1] = r[lj] == kMissing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * d[lj];
+            const double v = d[lj];
+            const bool missing = v == kMissing && rese[li][static_cast<std::size_t>(lj)] == kMissing;
+            to[j - i - 1] = missing ? kMissing : RaoPairFactor(weights, i, j, restrictWithin) * v;
         }
     }
     RaoOfCommunities(m, n, W, work.pairs.data(), relative, out, work, prepared);
@@ -348,13 +352,13 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
             } else {
                 PermuteRows(nOTUs, list, *in.B, w.Brnd, nch);
                 PermuteRowsAndCols(nOTUs, list, *in.Sb, w.Srnd);
-                v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq,
-                                              method, mcw);
+                v[kBM] = MatrixCorrelationLib(nOTUs, nch, nOTUs, w.Brnd, *in.M, w.Srnd, *in.M, false, false, sq, method,
+                                              mcw);
                 if (phyl) {
                     PermuteRows(nOTUs, list, *in.phylAxes, w.axesRnd, in.nPhylAxes);
                     PermuteRowsAndCols(nOTUs, list, *in.Sf, w.SfRnd);
-                    v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd,
-                                                  false, in.phylIsDissim, sq, method, mcw);
+                    v[kBF] = MatrixCorrelationLib(nOTUs, nch, in.nPhylAxes, st.Bnorm, w.axesRnd, *in.Sb, w.SfRnd, false,
+                                                  in.phylIsDissim, sq, method, mcw);
                 }
             }
         }
@@ -397,8 +401,8 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
             w.Trnd[i][nch] = w.Rrnd[i][0];
             if (phyl) w.Trnd[i][nch + 1] = w.RPhylRnd[i][0];
         }
-        regression(n, nch + st.nDivCols, nEnv, w.Trnd, E, w.regrCoeff, w.regrB0.data(), w.regrFitted,
-                   w.regrR2.data(), nullptr, false, nullptr, 0, false, w.lib.regression);
+        regression(n, nch + st.nDivCols, nEnv, w.Trnd, E, w.regrCoeff, w.regrB0.data(), w.regrFitted, w.regrR2.data(),
+                   nullptr, false, nullptr, 0, false, w.lib.regression);
     }
 }
 
@@ -416,9 +420,12 @@ double Pvalue(int n, const double* values, double observed, double centre, int t
         return (1.0 + c) / (n + 1.0);
     };
     switch (tail) {
-        case 1: return upper();
-        case -1: return lower();
-        case 0: return observed >= centre ? 2.0 * upper() : 2.0 * lower();
+        case 1:
+            return upper();
+        case -1:
+            return lower();
+        case 0:
+            return observed >= centre ? 2.0 * upper() : 2.0 * lower();
         default:
             std::cerr << "Undefined one- or two-sided option in function P-value!\n";
             throw FatalError{FatalCode::Stop};
@@ -444,7 +451,6 @@ void GetData(int nRows, int nSample, int nCols, int* nColsOut, const Matrix<doub
     }
     if (nColsOut) *nColsOut = out;
 }
-
 
 namespace {
 
@@ -515,9 +521,10 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         f << Fmt("\nResemblance matrix DX between %d communities:\n", n);
         PrintUpperAsLowerHalf(f, n, w.DXrnd);
     }
-    f << Fmt("\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
-             "for ro(XE)=",
-             it, r.xt, v[kXE], v[kXE_T]);
+    f << Fmt(
+        "\nIteration %d\tRandom ro(XT) =\t%g\tRandom ro(XE) =\t%g\tRandom ro(XE.T) =\t%g\tCummulative frequency "
+        "for ro(XE)=",
+        it, r.xt, v[kXE], v[kXE_T]);
     count(kXE);
     f << "\tCummulative frequency for ro(XE.T)=";
     count(kXE_T);
@@ -545,8 +552,8 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         f << Fmt("\nIteration %d\tRandom values and cummulative frequencies for the following:\n ro(PE) =\t%g\t", it,
                  v[kPE]);
         count(kPE);
-        const std::pair<const char*, int> rest[] = {{"PT", kPT},     {"PX", kPX},       {"PX.T", kPX_T},
-                                                    {"TE.P", kTE_P}, {"XE.P", kXE_P},   {"XE.TP", kXE_TP},
+        const std::pair<const char*, int> rest[] = {{"PT", kPT},     {"PX", kPX},     {"PX.T", kPX_T},
+                                                    {"TE.P", kTE_P}, {"XE.P", kXE_P}, {"XE.TP", kXE_TP},
                                                     {"PE.T", kPE_T}, {"PE.X", kPE_X}};
         for (const auto& [label, stat] : rest) {
             f << Fmt("\nRandom ro(%s) =\t%g\t", label, v[stat]);
@@ -568,10 +575,11 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         f << Fmt("\n\nRao entropy vector Rrnd (%d communities) generated by site shuffle:\n", n);
     }
     PrintColumnAsRow(f, n, w.Rrnd);
-    f << Fmt("\n\nNull model-based residuals of community contributions for beta diversity (NNCRD: Nearest-Neighbour "
-             "Cross-Referenced Distance based on X (target) referenced on E) after controlling for OTU richness (%d "
-             "communities):\n",
-             n);
+    f << Fmt(
+        "\n\nNull model-based residuals of community contributions for beta diversity (NNCRD: Nearest-Neighbour "
+        "Cross-Referenced Distance based on X (target) referenced on E) after controlling for OTU richness (%d "
+        "communities):\n",
+        n);
     PrintColumnAsRow(f, n, w.Vrnd);
     if (type1) {
         f << Fmt("\nResemblance matrix DR between %d communities:\n", n);
@@ -579,10 +587,11 @@ void PrintIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Worksp
         f << Fmt("\nResemblance matrix DV between %d communities:\n", n);
         PrintUpperAsLowerHalf(f, n, w.DVrnd);
     }
-    f << Fmt("\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
-             "Random ro(TE.R) =\t%g\tRandom ro(XT.R) =\t%g\tRandom ro(XE.TR) =\t%g\tRandom ro(RY) =\t%g\tRandom "
-             "ro(VE) =\t%g\tRandom ro(VY) =\t%g\tRandom ro(BM) =\t%g\tCummulative frequency for ro(RE)=\t",
-             it, v[kRE], r.xr, r.tr, r.xe_r, r.te_r, r.xt_r, v[kXE_TR], v[kRY], v[kVE], v[kVY], v[kBM]);
+    f << Fmt(
+        "\nIteration %d\tRandom ro(RE) =\t%g\tRandom ro(XR) =\t%g\tRandom ro(TR) =\t%g\tRandom ro(XE.R) =\t%g\t"
+        "Random ro(TE.R) =\t%g\tRandom ro(XT.R) =\t%g\tRandom ro(XE.TR) =\t%g\tRandom ro(RY) =\t%g\tRandom "
+        "ro(VE) =\t%g\tRandom ro(VY) =\t%g\tRandom ro(BM) =\t%g\tCummulative frequency for ro(RE)=\t",
+        it, v[kRE], r.xr, r.tr, r.xe_r, r.te_r, r.xt_r, v[kXE_TR], v[kRY], v[kVE], v[kVY], v[kBM]);
     count(kRE);
     for (const auto& [label, stat] : {std::pair{"XE.TR", kXE_TR}, std::pair{"VE", kVE}, std::pair{"RY", kRY},
                                       std::pair{"VY", kVY}, std::pair{"BM", kBM}}) {
@@ -690,7 +699,8 @@ void SizeWorkspace(const PermTest_FunctionalPhyl_Correl_Input& in, Workspace& w)
         w.regrR2.assign(static_cast<std::size_t>(nResp), 0.0);
     }
     if (in.opt_ro == 5) {
-        for (auto* v : {&w.pf.X, &w.pf.T, &w.pf.P, &w.pf.R, &w.pf.RPhyl}) v->assign(static_cast<std::size_t>(in.nEnv), 0.0);
+        for (auto* v : {&w.pf.X, &w.pf.T, &w.pf.P, &w.pf.R, &w.pf.RPhyl})
+            v->assign(static_cast<std::size_t>(in.nEnv), 0.0);
         w.pf.traits = dim2D<double>(in.nEnv, in.nch);
     }
 }
@@ -939,7 +949,8 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
             } else {
                 RndListSpecified(*in.rnd, n, list.data());
             }
-            std::copy(list.begin(), list.begin() + listLen, blockLists.begin() + static_cast<std::ptrdiff_t>(b) * listLen);
+            std::copy(list.begin(), list.begin() + listLen,
+                      blockLists.begin() + static_cast<std::ptrdiff_t>(b) * listLen);
         }
 
         // Each iteration is a pure function of the record, the statistics it is
@@ -1029,7 +1040,8 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
             } else if (type == 4) {
                 for (int q = 0; q < nResp; ++q) {
                     const double obsR2 = in.doBootstrapOpt ? r.againstR2[q] : st.regr.rSquare[q];
-                    regrR2.Add(static_cast<std::size_t>(q), r.regrR2[q], IsLargerThanOrEqual(r.regrR2[q], obsR2, 1, false));
+                    regrR2.Add(static_cast<std::size_t>(q), r.regrR2[q],
+                               IsLargerThanOrEqual(r.regrR2[q], obsR2, 1, false));
                     if (mv != nullptr) mv->rSquare[static_cast<std::size_t>(q)][itc] = r.regrR2[q];
                     for (int k = 0; k < in.nEnv; ++k) {
                         const std::size_t c = static_cast<std::size_t>(k) * nResp + q;
@@ -1083,8 +1095,8 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
         work[s][col(0)] = sm.median;
         work[s][col(1)] = sm.q16;
         work[s][col(2)] = sm.q84;
-        work[s][col(4)] = o >= sm.median ? (o - sm.median) / (sm.q84 - sm.median)
-                                         : (o - sm.median) / (sm.median - sm.q16);
+        work[s][col(4)] =
+            o >= sm.median ? (o - sm.median) / (sm.q84 - sm.median) : (o - sm.median) / (sm.median - sm.q16);
         work[s][col(5)] = sm.q025;
         work[s][col(6)] = sm.q975;
         work[s][col(7)] = Pvalue(m, row, o, sm.median, kTestedStatTail[s]);
