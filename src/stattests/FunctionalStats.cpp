@@ -62,18 +62,31 @@ SideRow RowOf(const MantelSide& side, int i) {
     return {side.S->row(r), side.list, side.dissim};
 }
 
-// Row i of each side from column i + 1 on, read through the lists and as
-// dissimilarities, laid out in x[k] and y[k]; whether any value is missing.
+// Row i of one side from column i + 1 on, read through its list and as a
+// dissimilarity, into to; whether a value is missing.
+KOLVAR_VECTOR_CLONES
+bool GatherRow(int n, int i, const MantelSide& side, double* __restrict to) {
+    const double* row = RowOf(side, i).row;
+    const int* list = side.list;
+    long long missing = 0;
+    // The cases apart, so that each loop is a plain one the compiler vectorises.
+    if (list)
+        for (int j = i + 1; j < n; ++j) to[j] = row[list[j] - 1];
+    else
+        for (int j = i + 1; j < n; ++j) to[j] = row[j];
+    for (int j = i + 1; j < n; ++j) missing += to[j] == kMissing ? 1 : 0;
+    if (!side.dissim)
+        for (int j = i + 1; j < n; ++j) to[j] = to[j] == kMissing ? to[j] : 1.0 - to[j];
+    return missing != 0;
+}
+
+// Row i of each side, laid out in x[k] and y[k]; whether any value is missing.
 template <int K>
 bool GatherRows(int n, int i, const MantelSide* a, const MantelSide* b, double* const* x, double* const* y) {
     bool missing = false;
     for (int k = 0; k < K; ++k) {
-        const SideRow ra = RowOf(a[k], i), rb = RowOf(b[k], i);
-        for (int j = i + 1; j < n; ++j) {
-            x[k][j] = ra.at(j);
-            y[k][j] = rb.at(j);
-        }
-        missing = missing || AnyEqual(x[k] + i + 1, n - i - 1, kMissing) || AnyEqual(y[k] + i + 1, n - i - 1, kMissing);
+        missing = GatherRow(n, i, a[k], x[k]) || missing;
+        missing = GatherRow(n, i, b[k], y[k]) || missing;
     }
     return missing;
 }

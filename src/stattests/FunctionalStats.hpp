@@ -53,12 +53,19 @@ struct MantelValues {
     };
     std::array<Entry, 32> entries{};
     int size = 0;
+    /// Matrices whose upper triangles are known to hold no missing value.
+    std::span<const Matrix<double>* const> complete;
     void Clear() { size = 0; }
-    /// MatrixCorr of DA with each matrix of DB, kept for Find (as many as fit).
-    void Add(int n, const Matrix<double>& DA, std::initializer_list<const Matrix<double>*> DB) {
+    /// MatrixCorr of DA with each matrix of DB, kept for Find (as many as fit);
+    /// daComplete: DA holds no missing value.
+    void Add(int n, const Matrix<double>& DA, std::initializer_list<const Matrix<double>*> DB, bool daComplete = false) {
         double values[16];
+        bool known[17] = {daComplete};
         const std::size_t count = std::min<std::size_t>(DB.size(), 16);
-        MatrixCorrBatch(n, DA, std::span<const Matrix<double>* const>(DB.begin(), count), values);
+        for (std::size_t k = 0; k < count; ++k)
+            known[k + 1] = std::find(complete.begin(), complete.end(), DB.begin()[k]) != complete.end();
+        MatrixCorrBatch(n, DA, std::span<const Matrix<double>* const>(DB.begin(), count), values,
+                        std::span<const bool>(known, count + 1));
         for (std::size_t k = 0; k < count && size < static_cast<int>(entries.size()); ++k)
             entries[static_cast<std::size_t>(size++)] = {&DA, DB.begin()[k], values[k]};
     }

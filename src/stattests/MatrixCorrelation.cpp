@@ -114,10 +114,11 @@ namespace {
 // written, when a cell of any matrix is missing (the cells left out would
 // then differ from pair to pair).
 template <int K>
-bool PearsonCellsBatch(int n, const Matrix<double>& D1, const Matrix<double>* const* D2, double* out) {
-    if (AnyInUpper(n, D1.rowTable(), kMissing)) return false;
+bool PearsonCellsBatch(int n, const Matrix<double>& D1, const Matrix<double>* const* D2, double* out,
+                       const bool* complete) {
+    if (!complete[0] && AnyInUpper(n, D1.rowTable(), kMissing)) return false;
     for (int k = 0; k < K; ++k)
-        if (AnyInUpper(n, D2[k]->rowTable(), kMissing)) return false;
+        if (!complete[k + 1] && AnyInUpper(n, D2[k]->rowTable(), kMissing)) return false;
     double sx = 0.0, sy[K] = {};
     long long m = 0;
     for (int i = 0; i < n; ++i) {
@@ -157,19 +158,22 @@ bool PearsonCellsBatch(int n, const Matrix<double>& D1, const Matrix<double>* co
 
 }  // namespace
 
-void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out) {
+void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out,
+                     std::span<const bool> complete) {
     // Groups of up to four; a group holding a missing value goes one by one.
     for (std::size_t first = 0; first < D2.size(); first += 4) {
         const std::size_t size = std::min<std::size_t>(4, D2.size() - first);
         const Matrix<double>* const* group = D2.data() + first;
         double* values = out + first;
+        bool known[5] = {!complete.empty() && complete[0]};
+        for (std::size_t k = 0; k < size; ++k) known[k + 1] = complete.size() > first + k + 1 && complete[first + k + 1];
         bool done = n >= 2;
         if (done) {
             switch (size) {
-            case 1: done = PearsonCellsBatch<1>(n, D1, group, values); break;
-            case 2: done = PearsonCellsBatch<2>(n, D1, group, values); break;
-            case 3: done = PearsonCellsBatch<3>(n, D1, group, values); break;
-            default: done = PearsonCellsBatch<4>(n, D1, group, values); break;
+            case 1: done = PearsonCellsBatch<1>(n, D1, group, values, known); break;
+            case 2: done = PearsonCellsBatch<2>(n, D1, group, values, known); break;
+            case 3: done = PearsonCellsBatch<3>(n, D1, group, values, known); break;
+            default: done = PearsonCellsBatch<4>(n, D1, group, values, known); break;
             }
         }
         if (!done)

@@ -49,7 +49,10 @@ double MatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2);
 /// MatrixCorr of D1 with each matrix of D2 (out[k] for D2[k]), the same bits
 /// as one call each. Without missing values one pass over the cells serves
 /// every pair, so the sums of several correlations advance together.
-void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out);
+/// complete[0] (D1) and complete[1 + k] (D2[k]), where given and true, say the
+/// caller knows the upper triangle holds no missing value (it is not checked).
+void MatrixCorrBatch(int n, const Matrix<double>& D1, std::span<const Matrix<double>* const> D2, double* out,
+                     std::span<const bool> complete = {});
 /// Pearson correlation of all cells of the Gower-centred matrices (upper
 /// triangle with diagonal, mirrored; squared first when squareDist).
 double RdMatrixCorr(int n, const Matrix<double>& D1, const Matrix<double>& D2, bool squareDist,

@@ -11,12 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <iostream>
 #include <limits>
 #include <sstream>
 #include <string_view>
 #include <utility>
 
+#include "QMLib/Kernels.hpp"
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Print.hpp"
 #include "QMLib/Random.hpp"
@@ -116,6 +118,8 @@ struct SharedOtuData {
     bool missingB = false, missingU = false, missingQ = false;
     CompositionRows wRows, wfwRows;  ///< the rows of W and Wfw every product reads
     RaoRows raoRows;                 ///< the rows of W every Rao entropy reads
+    /// Fixed community matrices whose upper triangles hold no missing value.
+    std::vector<const Matrix<double>*> completeMatrices;
 };
 
 /// The dissimilarity of the Rao entropy for every pair of a resemblance matrix,
@@ -269,18 +273,21 @@ void EvaluateIteration(const PermTest_FunctionalPhyl_Correl_Input& in, const Fun
     double XT = 0.0, XY_R = 0.0, XE_R = 0.0, XT_R = 0.0, TE_R = 0.0, TY_R = 0.0;
     if (IsCorrelationType(type)) {
         if (method == 'm') {
+            // The random distances (Euclidean, absolute differences) are never
+            // missing; the fixed matrices were checked once for the test.
             const Matrix<double>& DRp = one ? st.DR : w.DRrnd;
+            w.mantel.complete = shared.completeMatrices;
             if (phyl) {
-                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &st.DP, &DRp});
-                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &st.DP, &DRp});
-                w.mantel.Add(n, w.DPrnd, {in.DE, &st.DT, &st.DX});
-                w.mantel.Add(n, w.DRaoPhylRnd, {in.DE});
+                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &st.DP, &DRp}, true);
+                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &st.DP, &DRp}, true);
+                w.mantel.Add(n, w.DPrnd, {in.DE, &st.DT, &st.DX}, true);
+                w.mantel.Add(n, w.DRaoPhylRnd, {in.DE}, true);
             } else {
-                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &DRp});
-                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &DRp});
+                w.mantel.Add(n, w.DTrnd, {in.DE, in.DY, &DRp}, true);
+                w.mantel.Add(n, w.DXrnd, {in.DE, &DTp, in.DY, &DRp}, true);
             }
-            w.mantel.Add(n, w.DRrnd, {in.DE, in.DY});
-            w.mantel.Add(n, w.DVrnd, {in.DE, in.DY});
+            w.mantel.Add(n, w.DRrnd, {in.DE, in.DY}, true);
+            w.mantel.Add(n, w.DVrnd, {in.DE, in.DY}, true);
         }
         v[kTE] = corr.Mcl(w.Trnd, nch, E, nEnv, w.DTrnd, *in.DE);
         v[kTY] = corr.Mcl(w.Trnd, nch, Y, nOTUs, w.DTrnd, *in.DY);
@@ -885,6 +892,12 @@ bool PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input& in) {
     // What every thread reads: the OTU-level data the permuted matrices are
     // read from instead of being formed.
     SharedOtuData shared;
+    for (const Matrix<double>* fixed :
+         std::initializer_list<const Matrix<double>*>{in.DE, in.DY, &st.DT, &st.DX, &st.DP, &st.DR}) {
+        const auto size = static_cast<std::size_t>(n);
+        if (fixed && fixed->rows() >= size && fixed->cols() >= size && !AnyInUpper(n, fixed->rowTable(), kMissing))
+            shared.completeMatrices.push_back(fixed);
+    }
     if (taxa) {
         RaoDelta(nOTUs, *in.Sb, false, in.sqrtDissimOpt_RaoTraits, shared.deltaB);
         if (phyl) RaoDelta(nOTUs, *in.Sf, in.phylIsDissim, in.sqrtDissimOpt_RaoPhyl, shared.deltaF);
