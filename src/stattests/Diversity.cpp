@@ -130,7 +130,8 @@ void RaoRows::Build(int rows, int cols, const Matrix<double>& W, bool asRelative
     start.assign(static_cast<std::size_t>(std::max(rows, 0)) + 1, 0);
     present.clear();
     abundance.clear();
-    std::vector<double> p(static_cast<std::size_t>(std::max(cols, 0)));
+    scratch.resize(static_cast<std::size_t>(std::max(cols, 0)));
+    double* p = scratch.data();
     for (int c = 0; c < rows; ++c) {
         start[static_cast<std::size_t>(c)] = static_cast<int>(present.size());
         const double* w = W.row(c);

@@ -22,13 +22,13 @@ struct RaoRows {
     std::vector<int> start;         ///< community c: entries start[c] .. start[c + 1] - 1
     std::vector<int> present;
     std::vector<double> abundance;
+    std::vector<double> scratch;  ///< one community's abundances while building
     void Build(int rows, int cols, const Matrix<double>& W, bool asRelative);
 };
 
 /// Work space of the Rao entropy of communities, reused across calls.
 struct RaoWork {
     std::vector<double> pairs;  ///< pair values packed by RaoPairRowStart, or -999.0
-    std::vector<double> row;    ///< one community's abundances
     RaoRows rows;               ///< the communities, when not prepared by the caller
 };
 
