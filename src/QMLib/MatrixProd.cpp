@@ -200,28 +200,21 @@ double RowTotal(int m, const double* a) {
     return total;
 }
 
+void RowTotals(int n, int m, const Matrix<double>& A, std::vector<double>& total, std::vector<char>& anyPresent) {
+    total.resize(static_cast<std::size_t>(n));
+    anyPresent.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double* a = A.row(static_cast<std::size_t>(i));
+        total[static_cast<std::size_t>(i)] = RowTotal(m, a);
+        anyPresent[static_cast<std::size_t>(i)] = std::any_of(a, a + m, [](double v) { return v != kMissing; });
+    }
+}
+
 // The unweighted product when B holds no missing value: every column then adds
 // the same abundances, so one sum of the non-zero abundances serves as the
 // used total of every column; it equals the row total (adding a zero leaves a
 // sum as it is), so both rescaling rules agree. The cells add their terms in
 // ascending k as the row-by-row form does, the zero terms skipped alike.
-void RowTotals(int n, int m, const Matrix<double>& A, std::vector<double>& total, std::vector<char>& anyPresent) {
-    total.assign(static_cast<std::size_t>(n), 0.0);
-    anyPresent.assign(static_cast<std::size_t>(n), 0);
-    for (int i = 0; i < n; ++i) {
-        const double* a = A.row(static_cast<std::size_t>(i));
-        double t = 0.0;
-        bool any = false;
-        for (int k = 0; k < m; ++k)
-            if (a[k] != kMissing) {
-                t += a[k];
-                any = true;
-            }
-        total[static_cast<std::size_t>(i)] = t;
-        anyPresent[static_cast<std::size_t>(i)] = any;
-    }
-}
-
 void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
                  Matrix<double>& Res, const int* select, const CompositionRows* prepared) {
     thread_local std::vector<const double*> aRows, bRows;

@@ -177,8 +177,8 @@ const Case kCases[] = {
     {"otus_excluded_rescaled", 'H', kOtus + "1 1 0 1 1\ny\ny\n" + kAfterOtus},
     {"otus_excluded_kept_scale", 'H', kOtus + "0 0 0 0 0\n0 1 1 1 1\nn\nn\n" + kAfterOtus,
      [](auto& p, auto&) { p.fa.keepAdditivity = false; }},
-    {"species_as_types", 'H', "0\ny\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
-    {"species_declined", 'H', "0\nn\nk\n1 1 1 1 1\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
+    {"taxon_names_as_types", 'H', "0\ny\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
+    {"taxon_names_declined", 'H', "0\nn\nk\n1 1 1 1 1\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
     {"phylogeny", 'H', "0\nk\n3 3 1 1 2\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n",
      [](auto& p, auto&) { p.data.hasPhylogeny = true; }},
     // A flag left by a phylogenetic ranking criterion does not survive into a
