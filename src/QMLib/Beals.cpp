@@ -14,12 +14,6 @@ namespace kolvar {
 namespace {
 inline bool Present(double v) { return v != kMissing; }
 
-bool AnyPresent(int p, const double* a) {
-    for (int j = 0; j < p; ++j)
-        if (Present(a[j])) return true;
-    return false;
-}
-
 Matrix<double> Square(int p) { return dim2D<double>(p, p); }
 
 // Contribution of community row w to the co-occurrence sum of OTUs j and k.
@@ -48,22 +42,13 @@ void RowsToUnitSum(int p, Matrix<double>& K) {
 
 // Y = Aw K over the terms where both are present; a cell with no such term is -999.
 void Product(int n, int p, const Matrix<double>& Aw, const Matrix<double>& K, Matrix<double>& Y) {
-    bool kMissingAny = false;
-    for (int j = 0; j < p && !kMissingAny; ++j) kMissingAny = AnyEqual(K.row(j), p, kMissing);
-    if (!kMissingAny) {
+    if (!AnyInRows(p, p, K.rowTable(), kMissing)) {
         // Every term of a row then has K present: the terms of the present
         // abundances are added in ascending j, the zero abundances (which add
         // exact zeros) skipped.
-        std::vector<const double*> aRows(static_cast<std::size_t>(n)), kRowsOf(static_cast<std::size_t>(p));
-        std::vector<double*> yRows(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            aRows[static_cast<std::size_t>(i)] = Aw.row(i);
-            yRows[static_cast<std::size_t>(i)] = Y.row(i);
-        }
-        for (int j = 0; j < p; ++j) kRowsOf[static_cast<std::size_t>(j)] = K.row(j);
-        SkipZeroProduct(n, p, p, aRows.data(), kRowsOf.data(), kMissing, yRows.data());
+        SkipZeroProduct(n, p, p, Aw.rowTable(), K.rowTable(), kMissing, Y.rowTable());
         for (int i = 0; i < n; ++i)
-            if (!AnyPresent(p, Aw.row(i))) std::fill(Y.row(i), Y.row(i) + p, kMissing);
+            if (std::none_of(Aw.row(i), Aw.row(i) + p, Present)) std::fill(Y.row(i), Y.row(i) + p, kMissing);
         return;
     }
     for (int i = 0; i < n; ++i) {

@@ -217,26 +217,23 @@ void RowTotals(int n, int m, const Matrix<double>& A, std::vector<double>& total
 // ascending k as the row-by-row form does, the zero terms skipped alike.
 void UnitProduct(int n, int m, int p, const Matrix<double>& A, const Matrix<double>& B, const int* order,
                  Matrix<double>& Res, const int* select, const CompositionRows* prepared) {
-    thread_local std::vector<const double*> aRows, bRows;
-    thread_local std::vector<double*> resRows;
+    thread_local std::vector<const double*> bRows;
     thread_local CompositionRows own;
-    resRows.resize(static_cast<std::size_t>(n));
     bRows.resize(static_cast<std::size_t>(m));
-    for (int i = 0; i < n; ++i) resRows[static_cast<std::size_t>(i)] = Res.row(static_cast<std::size_t>(i));
     for (int k = 0; k < m; ++k)
         bRows[static_cast<std::size_t>(k)] = B.row(static_cast<std::size_t>(order ? order[k] - 1 : k));
     if (!prepared || prepared->of != &A || prepared->n != n || prepared->m != m) {
         own.Build(n, m, A);
         prepared = &own;
     }
-    SparseRowsProduct(prepared->terms, n, p, bRows.data(), resRows.data());
+    SparseRowsProduct(prepared->terms, n, p, bRows.data(), Res.rowTable());
     for (int i = 0; i < n; ++i) {
         const double total = prepared->total[static_cast<std::size_t>(i)];
         const bool anyPresent = prepared->anyPresent[static_cast<std::size_t>(i)];
         // The rescaling divides by used / total, 1 unless the total overflowed;
         // a division by 1 returns its operand.
         const double scale = total > 0 ? total / total : 1.0;
-        double* res = resRows[static_cast<std::size_t>(i)];
+        double* res = Res.row(static_cast<std::size_t>(i));
         for (int j = 0; j < p; ++j) {
             if (select && select[j] != 1)
                 res[j] = 0.0;
@@ -362,9 +359,7 @@ void CompositionRows::Build(int rows, int cols, const Matrix<double>& A) {
     of = &A;
     n = rows;
     m = cols;
-    std::vector<const double*> aRows(static_cast<std::size_t>(std::max(rows, 0)));
-    for (int i = 0; i < rows; ++i) aRows[static_cast<std::size_t>(i)] = A.row(static_cast<std::size_t>(i));
-    terms.Build(rows, cols, aRows.data(), kMissing);
+    terms.Build(rows, cols, A.rowTable(), kMissing);
     RowTotals(rows, cols, A, total, anyPresent);
 }
 
