@@ -1,9 +1,11 @@
 // Whole dialogues kept as data: every folder of tests/scenarios/cases/ is one
 // case, a sequence of runs of the real binary in one scratch folder. Run k reads
 //   k.remove   names of files to delete first (one per line)
+//   k.mkdir    names of folders to make (where the program cannot write a file)
 //   k.from     "<source path> <name>" lines: files of the source tree to copy in
 //   k.in/      files to put in the folder
 //   k.answers  standard input
+//   k.args     command-line arguments, separated by blanks
 // and expects
 //   k.out, k.err   standard output and error, whole
 //   k.status       the exit status when it is not 0
@@ -18,6 +20,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -44,13 +47,13 @@ std::vector<std::string> Lines(const fs::path& p) {
 
 std::string Mask(const std::string& text) {
     static const std::regex time(R"([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4})");
-    static const std::regex elapsed("(Elapsed time for the analyses: )[^ ]+( seconds)");
-    static const std::regex processors("(Maximum number of processors used by KOLVAR: )[0-9]+");
+    static const std::regex elapsed("(Elapsed time[^:\n]*: )[0-9][^ \n]*");
+    static const std::regex processors("(Maximum number of processors (?:used by KOLVAR|the program used): )[0-9]+");
     // Tables name their run by its start, "2026-12-07 00:08:35".
     static const std::regex isoTime(R"([0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2})");
     std::string s = std::regex_replace(text, time, "<time>");
     s = std::regex_replace(s, isoTime, "<time>");
-    s = std::regex_replace(s, elapsed, "$1<seconds>$2");
+    s = std::regex_replace(s, elapsed, "$1<seconds>");
     return std::regex_replace(s, processors, "$1<n>");
 }
 
@@ -90,6 +93,7 @@ TEST_P(Case, RunsAsRecorded) {
         SCOPED_TRACE("run " + std::to_string(k));
         const std::string run = std::to_string(k);
         for (const auto& name : Lines(dir / (run + ".remove"))) fs::remove(scratch.path() / name);
+        for (const auto& name : Lines(dir / (run + ".mkdir"))) fs::create_directory(scratch.path() / name);
         for (const auto& line : Lines(dir / (run + ".from"))) {
             std::istringstream words(line);
             std::string from, as;
@@ -101,7 +105,9 @@ TEST_P(Case, RunsAsRecorded) {
                 fs::copy_file(e.path(), scratch.path() / e.path().filename(), fs::copy_options::overwrite_existing);
 
         const auto before = Snapshot(scratch.path());
-        const test::RunResult r = test::RunKolvar(scratch, test::Slurp(dir / (run + ".answers")), 300);
+        std::istringstream argText(test::Slurp(dir / (run + ".args")));
+        const std::vector<std::string> args{std::istream_iterator<std::string>(argText), {}};
+        const test::RunResult r = test::RunKolvar(scratch, test::Slurp(dir / (run + ".answers")), args, 300);
         const auto after = Snapshot(scratch.path());
 
         const std::string status = std::to_string(r.status) + (r.timedOut ? " timeout" : "");
