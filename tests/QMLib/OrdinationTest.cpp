@@ -9,6 +9,7 @@
 #include "base/Fatal.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Random.hpp"
+#include "support/NumericData.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
@@ -20,21 +21,7 @@ const auto FromRows = Matrix<double>::FromRows;
 // cross products: the two routes to the same principal coordinates.
 Matrix<double> Distances(const Matrix<double>& x) { return test::EuclideanDistances(x); }
 
-Matrix<double> CentredCrossProduct(const Matrix<double>& x) {
-    const std::size_t n = x.rows(), p = x.cols();
-    Matrix<double> c = x;
-    for (std::size_t k = 0; k < p; ++k) {
-        double m = 0;
-        for (std::size_t i = 0; i < n; ++i) m += x[i][k];
-        m /= n;
-        for (std::size_t i = 0; i < n; ++i) c[i][k] -= m;
-    }
-    Matrix<double> out(n, n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j)
-            for (std::size_t k = 0; k < p; ++k) out[i][j] += c[i][k] * c[j][k];
-    return out;
-}
+using test::CentredCrossProduct;
 
 const Matrix<double> kPoints = FromRows({{0, 0, 1}, {1, 2, 0}, {3, 1, 2}, {4, 4, 1}, {2, 5, 3}, {1, 1, 1}});
 
@@ -191,7 +178,7 @@ TEST(Ordination, CorrelatedRandomData) {
     Random rnd = test::Seeded(7);
     gsl_rng* ref = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(ref, 7);
-    Matrix<double> id = FromRows({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}), out(4, 3);
+    Matrix<double> id = test::Identity(3), out(4, 3);
     CorrToData_New(rnd, 4, 3, id, out, 1);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_EQ(out[i][j], gsl_rng_uniform(ref) - 0.5);

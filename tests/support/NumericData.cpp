@@ -77,7 +77,9 @@ std::vector<double> UpperTriangle(const Matrix<double>& m) {
     return v;
 }
 
-double MantelOf(const Matrix<double>& a, const Matrix<double>& b) { return Pearson(UpperTriangle(a), UpperTriangle(b)); }
+double MantelOf(const Matrix<double>& a, const Matrix<double>& b) {
+    return Pearson(UpperTriangle(a), UpperTriangle(b));
+}
 
 Matrix<double> CentredCrossProduct(const Matrix<double>& x) {
     const std::size_t n = x.rows(), p = x.cols();
