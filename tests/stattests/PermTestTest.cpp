@@ -127,6 +127,14 @@ struct Community {
         }
     }
 
+    /// The statistics of the observed data.
+    FunctionalPhyl_Stats_Lib_Input Stats() {
+        FunctionalPhyl_Stats_Lib_Input st;
+        st.Allocate(in);
+        FunctionalPhyl_Stats_Lib(in, st);
+        return st;
+    }
+
     /// Intermediate results of every iteration into printed.
     void PrintIntermediate() {
         in.rndFile = &printed;
@@ -136,9 +144,7 @@ struct Community {
 
 TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
     Community c;
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
 
     // T: community-weighted means (rows of W sum to 1), then columns of unit length.
     Matrix<double> T(c.n, c.nch);
@@ -150,11 +156,8 @@ TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
         }
         for (int i = 0; i < c.n; ++i) T[i][j] /= std::sqrt(ss);
     }
-    for (int i = 0; i < c.n; ++i)
-        for (int j = 0; j < c.nch; ++j) EXPECT_NEAR(st.T[i][j], T[i][j], 1e-12);
-    // X = W U is W itself with crisp species types.
-    for (int i = 0; i < c.n; ++i)
-        for (int k = 0; k < c.nOTUs; ++k) EXPECT_NEAR(st.X[i][k], c.W[i][k], 1e-12);
+    test::ExpectNear(st.T, test::RowsOf(T), 1e-12);
+    test::ExpectNear(st.X, test::RowsOf(c.W), 1e-12);  // X = W U is W itself with crisp species types
     // Rao entropy with square-rooted trait dissimilarities.
     for (int i = 0; i < c.n; ++i) {
         double r = 0;
@@ -189,9 +192,7 @@ TEST(FunctionalStats, MissingTraitsAndStatisticTypes) {
     c.in.opt_ro = 4;
     RegressionResults regr;
     c.in.regrResults = &regr;
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
     for (int i = 0; i < c.n; ++i) EXPECT_EQ(st.T[i][1], kMissing);
     for (int s = 0; s < kNumStatSlots; ++s) EXPECT_EQ(st.stat[s], 0.0) << "type 4 writes no correlation, slot " << s;
     // Rao entropy in the spare column is one of the regression responses.
@@ -227,11 +228,7 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
     for (int k = 0; k < sim.nOTUs; ++k)
         for (int l = 0; l < sim.nOTUs; ++l) sim.Sf[k][l] = 1.0 - dist.Sf[k][l];
     sim.in.phylIsDissim = false;
-    FunctionalPhyl_Stats_Lib_Input a, b;
-    a.Allocate(dist.in);
-    b.Allocate(sim.in);
-    FunctionalPhyl_Stats_Lib(dist.in, a);
-    FunctionalPhyl_Stats_Lib(sim.in, b);
+    const FunctionalPhyl_Stats_Lib_Input a = dist.Stats(), b = sim.Stats();
     for (int i = 0; i < dist.n; ++i) {
         EXPECT_NEAR(a.P[i][0], dist.W[i][0] + dist.W[i][1], 1e-12);
         EXPECT_NEAR(a.P[i][1], dist.W[i][2] + dist.W[i][3], 1e-12);
@@ -250,9 +247,7 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
         c.U[3][0] = c.U[3][3] = 0.5;
         c.in.weight_OTUs = {1, 1, 1, 0};
         c.in.restrictRaoWithinOpt = restrict;
-        FunctionalPhyl_Stats_Lib_Input st;
-        st.Allocate(c.in);
-        FunctionalPhyl_Stats_Lib(c.in, st);
+        const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
         for (int i = 0; i < c.n; ++i) {
             EXPECT_NEAR(st.X[i][0], c.W[i][0] + (restrict ? 0.0 : 0.5 * c.W[i][3]), 1e-12) << restrict;
             for (int g = 1; g < 3; ++g) EXPECT_NEAR(st.X[i][g], c.W[i][g], 1e-12) << restrict;
@@ -291,9 +286,7 @@ TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
     // T equals E up to scale: ro(TE) is 1 and no reordering of ten generic
     // values but the identity gives the same distances.
     for (int i = 0; i < c.n; ++i) c.E[i][0] = 0.0;
-    FunctionalPhyl_Stats_Lib_Input probe;
-    probe.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, probe);
+    const FunctionalPhyl_Stats_Lib_Input probe = c.Stats();
     for (int i = 0; i < c.n; ++i) c.E[i][0] = probe.T[i][0];
     c.nch = 1;
     c.in.nch = 1;
@@ -380,9 +373,7 @@ TEST(PermTest, OneMatrixPartialsUseObservedCovariate) {
     c.in.niter = 10;
     c.PrintIntermediate();
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
     const std::regex line(R"(Random ro\(XT\) =\t(\S+)\tRandom ro\(XE\) =\t(\S+)\tRandom ro\(XE\.T\) =\t(\S+))");
     const std::string text = c.printed.str();
     int checked = 0;
