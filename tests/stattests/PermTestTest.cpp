@@ -272,13 +272,10 @@ TEST(PermTest, GetDataCopiesOrPacksSampledRows) {
     int cols = -1;
     GetData(3, 3, 3, &cols, src, dst, list, 0);
     EXPECT_EQ(cols, -1);
-    EXPECT_EQ(dst[0][2], 3.0);
-    EXPECT_EQ(dst[2][0], 1.0);
-    EXPECT_EQ(dst[1][1], 0.0);
+    EXPECT_EQ(test::RowsOf(dst), (test::Rows{{0, 0, 3}, {0, 0, 3}, {1, 0, 0}}));
     GetData(3, 3, 3, &cols, src, dst, list, 1);
     EXPECT_EQ(cols, 2);  // column 2 is zero in the sample
-    EXPECT_EQ(dst[0][1], 3.0);
-    EXPECT_EQ(dst[2][0], 1.0);
+    EXPECT_EQ(test::RowsOf(dst, 3, 2), (test::Rows{{0, 3}, {0, 3}, {1, 0}}));
 }
 
 TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
