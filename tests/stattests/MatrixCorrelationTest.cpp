@@ -23,9 +23,8 @@ TEST(MatrixCorrelation, MantelAndRd) {
     const int n = 7;
     const Matrix<double> a = Uniform(n, 3, 11), b = Uniform(n, 2, 12);
     const Matrix<double> da = Euclid(a), db = Euclid(b);
-    EXPECT_NEAR(MatrixCorr(n, da, da), 1.0, 1e-12);
-    EXPECT_NEAR(RdMatrixCorr(n, da, da, false), 1.0, 1e-12);
-    EXPECT_NEAR(RdMatrixCorr(n, da, da, true), 1.0, 1e-12);
+    test::ExpectNear({MatrixCorr(n, da, da), RdMatrixCorr(n, da, da, false), RdMatrixCorr(n, da, da, true)}, {1, 1, 1},
+                     1e-12);
 
     // Mantel: the strict upper triangle only, missing pairs left out entirely.
     Matrix<double> dm = db;
@@ -57,8 +56,7 @@ TEST(MatrixCorrelation, MantelAndRd) {
 TEST(MatrixCorrelation, RVAndProcrustes) {
     const int n = 9;
     const Matrix<double> a = Uniform(n, 3, 21);
-    EXPECT_NEAR(RVcoeff(n, 3, 3, a, a), 1.0, 1e-12);
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, a), 1.0, 1e-12);
+    test::ExpectNear({RVcoeff(n, 3, 3, a, a), ProcrustesCoeff(n, 3, 3, a, a)}, {1, 1}, 1e-12);
 
     // The definition with explicit cross-product matrices, to the bit.
     const Matrix<double> b = Uniform(n, 2, 22);
@@ -75,11 +73,10 @@ TEST(MatrixCorrelation, RVAndProcrustes) {
             r[i][j] = 3 * r[i][j] + 5;
             rPadded[i][j] = r[i][j];
         }
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, r), 1.0, 1e-12);
-    EXPECT_NEAR(RVcoeff(n, 3, 3, a, r), 1.0, 1e-12);
     // Different column counts: the narrower matrix is padded (either order).
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 4, a, rPadded), 1.0, 1e-12);
-    EXPECT_NEAR(ProcrustesCoeff(n, 4, 3, rPadded, a), 1.0, 1e-12);
+    test::ExpectNear({ProcrustesCoeff(n, 3, 3, a, r), RVcoeff(n, 3, 3, a, r), ProcrustesCoeff(n, 3, 4, a, rPadded),
+                      ProcrustesCoeff(n, 4, 3, rPadded, a)},
+                     {1, 1, 1, 1}, 1e-12);
 
     // One column each: Procrustes is |r|, RV is r squared.
     Matrix<double> u(n, 1), v(n, 1);
