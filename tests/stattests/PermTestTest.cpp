@@ -405,6 +405,14 @@ std::vector<double> AllResults(const PermTest_FunctionalPhyl_Correl_Input& in) {
     return r;
 }
 
+// The P-value counted from a row of handed-out random values: the observed
+// value counts once, each random value at least as large once.
+double CountedProbability(const Matrix<double>& values, std::size_t row, double obs, bool absolute) {
+    int count = 1;
+    for (double v : values[row]) count += IsLargerThanOrEqual(v, obs, 1, absolute) ? 1 : 0;
+    return static_cast<double>(count) / static_cast<double>(values.cols() + 1);
+}
+
 TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
     Community a, b;
     for (Community* c : {&a, &b}) c->in.includePhylogeny = true;
@@ -413,16 +421,13 @@ TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(a.in));
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(b.in));
     EXPECT_TRUE(SameBits(AllResults(a.in), AllResults(b.in)));  // asking for the values changes no draw
-    const int niter = a.in.niter, m = niter - 1;
+    const int m = a.in.niter - 1;
     ASSERT_EQ(nullValues.rows(), static_cast<std::size_t>(kNumTestedStats));
     ASSERT_EQ(nullValues.cols(), static_cast<std::size_t>(m));
     for (int s = 0; s < kNumTestedStats; ++s) {
         std::vector<double> v(nullValues.row(s), nullValues.row(s) + m);
-        // P: the observed value counts once, each random value at least as large once.
         const bool absolute = a.in.twoTailedTest && kTestedStatTail[s] == 0;
-        int count = 1;
-        for (double x : v) count += IsLargerThanOrEqual(x, a.in.obs[s], 1, absolute) ? 1 : 0;
-        EXPECT_DOUBLE_EQ(a.in.prob[s], static_cast<double>(count) / niter) << s;
+        EXPECT_DOUBLE_EQ(a.in.prob[s], CountedProbability(nullValues, s, a.in.obs[s], absolute)) << s;
         // Limits: the 2.5 % and 97.5 % quantiles, interpolated between order statistics.
         std::sort(v.begin(), v.end());
         auto quantile = [&](double f) {
@@ -502,15 +507,12 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
     omp_set_num_threads(saved);
 }
 
-// Every value of a set of matrices, as bits.
-std::vector<double> Flatten(const ModelNullValues& mv) {
-    std::vector<double> r;
-    for (const Matrix<double>* m : {&mv.rSquare, &mv.coeff, &mv.X, &mv.T, &mv.R, &mv.P, &mv.RPhyl, &mv.traits}) {
-        r.push_back(static_cast<double>(m->rows()));
-        r.push_back(static_cast<double>(m->cols()));
-        for (std::size_t i = 0; i < m->rows(); ++i) r.insert(r.end(), (*m)[i].begin(), (*m)[i].end());
-    }
-    return r;
+// The same sizes and bits in every set of handed-out values.
+bool SameBits(const ModelNullValues& a, const ModelNullValues& b) {
+    using M = ModelNullValues;
+    for (Matrix<double> M::*m : {&M::rSquare, &M::coeff, &M::X, &M::T, &M::R, &M::P, &M::RPhyl, &M::traits})
+        if (!test::SameBits(a.*m, b.*m)) return false;
+    return true;
 }
 
 // The random r-squares, coefficients and pseudo-F values handed out give back
@@ -522,7 +524,8 @@ TEST(PermTest, RegressionAndPseudoFNullValuesReproduceProbabilities) {
     for (const int type : {4, 5}) {
         for (const char shuffle : {'t', 's'}) {
             const std::string name = std::to_string(type) + shuffle;
-            std::vector<double> plain, kept[2];
+            std::vector<double> plain;
+            ModelNullValues kept[2];
             for (int run = 0; run < 3; ++run) {  // 0: no values asked; 1: one thread; 2: three threads
                 Community c(9);
                 c.in.niter = 200;
@@ -542,22 +545,16 @@ TEST(PermTest, RegressionAndPseudoFNullValuesReproduceProbabilities) {
                     continue;
                 }
                 EXPECT_TRUE(SameBits(all, plain)) << name << " run " << run;
-                kept[run - 1] = Flatten(mv);
+                kept[run - 1] = mv;
 
-                const int niter = c.in.niter, m = niter - 1;
+                const int m = c.in.niter - 1;
                 int checked = 0;
                 auto check = [&](const Matrix<double>& values, std::size_t row, double obs, double prob, bool absolute) {
                     ASSERT_LT(row, values.rows()) << name;
                     ASSERT_EQ(values.cols(), static_cast<std::size_t>(m)) << name;
-                    int count = 1;
-                    double lo = values[row][0], hi = lo;
-                    for (int i = 0; i < m; ++i) {
-                        count += IsLargerThanOrEqual(values[row][i], obs, 1, absolute) ? 1 : 0;
-                        lo = std::min(lo, values[row][i]);
-                        hi = std::max(hi, values[row][i]);
-                    }
-                    EXPECT_DOUBLE_EQ(prob, static_cast<double>(count) / niter) << name << " row " << row;
-                    EXPECT_LT(lo, hi) << name << " row " << row;  // a distribution, not one value
+                    EXPECT_DOUBLE_EQ(prob, CountedProbability(values, row, obs, absolute)) << name << " row " << row;
+                    const auto [lo, hi] = std::minmax_element(values[row].begin(), values[row].end());
+                    EXPECT_LT(*lo, *hi) << name << " row " << row;  // a distribution, not one value
                     ++checked;
                 };
                 const auto ne = static_cast<std::size_t>(c.nEnv);
