@@ -1,16 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <initializer_list>
 #include <random>
 
 #include "QMLib/Beals.hpp"
 #include "QMLib/qmlibDim.hpp"
+#include "support/NumericData.hpp"
 
 namespace kolvar {
 namespace {
 
 const auto Make = Matrix<double>::FromRows;
+using test::Rows;
+using test::RowsOf;
 
 // OTU 0 occurs everywhere, OTU 1 in communities 0 and 2, OTU 2 in 1 and 2.
 Matrix<double> Presences() { return Make({{1, 1, 0}, {1, 0, 1}, {1, 1, 1}}); }
@@ -18,34 +20,25 @@ Matrix<double> Presences() { return Make({{1, 1, 0}, {1, 0, 1}, {1, 1, 1}}); }
 TEST(Beals, ConditionalProbabilities) {
     Matrix<double> K(3, 3);
     ConditionalProb(3, 3, Presences(), K, 0);
-    EXPECT_EQ(K[0][0], 1.0);
-    EXPECT_DOUBLE_EQ(K[0][1], 2.0 / 3.0);  // occurrence proportion of OTU 1
-    EXPECT_DOUBLE_EQ(K[0][2], 2.0 / 3.0);
-    EXPECT_EQ(K[1][0], 1.0);
-    EXPECT_EQ(K[1][2], 0.5);
-    EXPECT_EQ(K[2][1], 0.5);
+    // Joint presences of j and k over the presences of j: row 0 holds the
+    // occurrence proportions of OTUs 1 and 2.
+    test::ExpectDoubleEq(K, {{1, 2 / 3.0, 2 / 3.0}, {1, 1, 0.5}, {1, 0.5, 1}});
 
     // Abundances: option 1 sums j's abundance where k is present; 2 products.
     Matrix<double> w = Make({{2, 1}, {4, 0}, {kMissing, 3}});
     Matrix<double> K1(2, 2), K2(2, 2);
     ConditionalProb(3, 2, w, K1, 1);
-    EXPECT_EQ(K1[0][1], 2.0 / 6.0);
-    EXPECT_EQ(K1[1][0], 1.0 / 4.0);  // community 2 is skipped: OTU 0 missing
-    EXPECT_EQ(K1[1][1], 1.0);
+    EXPECT_EQ(RowsOf(K1), (Rows{{1, 2.0 / 6.0}, {1.0 / 4.0, 1}}));  // community 2 is skipped: OTU 0 missing
     ConditionalProb(3, 2, w, K2, 2);
-    EXPECT_EQ(K2[0][0], 20.0);  // option 2: no division, diagonal kept
-    EXPECT_EQ(K2[0][1], 2.0);
-    EXPECT_EQ(K2[1][1], 10.0);
+    EXPECT_EQ(RowsOf(K2), (Rows{{20, 2}, {2, 10}}));  // option 2: no division, diagonal kept
 
     // An absent OTU keeps zero sums and gets 1 on the diagonal; option 3 or
     // more sums nothing.
     Matrix<double> absent = Make({{1, 0}, {1, 0}});
     ConditionalProb(2, 2, absent, K1, 0);
-    EXPECT_EQ(K1[1][0], 0.0);
-    EXPECT_EQ(K1[1][1], 1.0);
+    EXPECT_EQ(RowsOf(K1), (Rows{{1, 0}, {0, 1}}));
     ConditionalProb(3, 3, Presences(), K, 3);
-    for (int j = 0; j < 3; ++j)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(K[j][k], j == k ? 1.0 : 0.0);
+    EXPECT_EQ(RowsOf(K), RowsOf(test::Identity(3)));
 
     ConditionalProb(3, 3, Presences(), K, 0, true);
     EXPECT_DOUBLE_EQ(K[0][0], 3.0 / 7.0);
@@ -66,23 +59,18 @@ TEST(Beals, ProductAndDirectForms) {
     Matrix<double> W = Presences();
     Matrix<double> Y(3, 3), M(3, 3);
     BealsSmoothing(3, 3, W, W, Y, false, 0, &M, true, 0, false);
-    EXPECT_DOUBLE_EQ(Y[0][0], 1.0);
-    EXPECT_DOUBLE_EQ(Y[0][1], 5.0 / 6.0);
-    EXPECT_DOUBLE_EQ(Y[0][2], 7.0 / 12.0);
+    test::ExpectDoubleEq({Y[0].begin(), Y[0].end()}, {1, 5 / 6.0, 7 / 12.0});
     EXPECT_DOUBLE_EQ(M[0][1], 2.0 / 3.0);
     EXPECT_EQ(M[1][1], 1.0);
 
     // Without the target's own value: diagonal 0 and division by 1 - Aw.
     BealsSmoothing(3, 3, W, W, Y, false, 0, &M, false, 0, false);
-    EXPECT_DOUBLE_EQ(Y[0][0], 1.0);
-    EXPECT_DOUBLE_EQ(Y[0][1], 2.0 / 3.0);
-    EXPECT_DOUBLE_EQ(Y[0][2], 7.0 / 12.0);
+    test::ExpectDoubleEq({Y[0].begin(), Y[0].end()}, {1, 2 / 3.0, 7 / 12.0});
     EXPECT_EQ(M[1][1], 0.0);
 
     Matrix<double> D(3, 3);
     BealsSmoothing(3, 3, W, W, D, false, 0);
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(D[i][k], Y[i][k], 1e-15);
+    test::ExpectNear(D, RowsOf(Y), 1e-15);
     BealsSmoothing(3, 3, W, W, D, true, 0, false);
     EXPECT_DOUBLE_EQ(D[0][1], 5.0 / 6.0);
 
@@ -168,19 +156,15 @@ TEST(Beals, LargeDataGiveTheBitsOfThePlainDefinition) {
             for (int j = 0; j < p; ++j) sum += W[i][j];
             for (int j = 0; j < p; ++j) A[i][j] = W[i][j] / (sum == 0.0 ? 1.0 : sum);
         }
-        int mismatches = 0;
+        Matrix<double> want(n, p);
         for (int i = 0; i < n; ++i)
             for (int k = 0; k < p; ++k) {
-                double want = 0.0;
-                for (int j = 0; j < p; ++j) want += A[i][j] * K[j][k];
-                if (!include) {
-                    const double rest = 1.0 - A[i][k];
-                    want = rest == 0.0 ? 0.0 : want / rest;
-                }
-                mismatches += std::memcmp(&want, &Y[i][k], sizeof want) != 0;
+                for (int j = 0; j < p; ++j) want[i][k] += A[i][j] * K[j][k];
+                const double rest = 1.0 - A[i][k];
+                if (!include) want[i][k] = rest == 0.0 ? 0.0 : want[i][k] / rest;
             }
-        for (int j = 0; j < p; ++j) mismatches += std::memcmp(K.row(j), M.row(j), sizeof(double) * p) != 0;
-        EXPECT_EQ(mismatches, 0) << (include ? "own abundance included" : "own abundance left out");
+        EXPECT_TRUE(test::SameBits(Y, want)) << (include ? "own abundance included" : "own abundance left out");
+        EXPECT_TRUE(test::SameBits(M, K)) << include;
     }
 }
 

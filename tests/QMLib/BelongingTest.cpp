@@ -7,11 +7,14 @@
 
 #include "QMLib/Belonging.hpp"
 #include "QMLib/qmlibDim.hpp"
+#include "support/NumericData.hpp"
 
 namespace kolvar {
 namespace {
 
 const auto Make = Matrix<double>::FromRows;
+using test::Rows;
+using test::RowsOf;
 
 TEST(Belonging, CountGroupsAndCrispMembership) {
     const int labels[] = {3, 1, 3, 2};
@@ -19,9 +22,7 @@ TEST(Belonging, CountGroupsAndCrispMembership) {
     int list[4] = {};
     CountGroupsNew(4, labels, count, list);
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(list[0], 1);
-    EXPECT_EQ(list[1], 2);
-    EXPECT_EQ(list[2], 3);
+    EXPECT_EQ(std::vector<int>(list, list + 3), (std::vector<int>{1, 2, 3}));
     CountGroupsNew(4, labels, count);
     EXPECT_EQ(count, 3);
     CountGroupsNew(0, labels, count, list);
@@ -30,25 +31,18 @@ TEST(Belonging, CountGroupsAndCrispMembership) {
     const int select[] = {1, 0, 1, 1};
     CountGroupsSelect(4, labels, select, count, list);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(list[0], 2);
-    EXPECT_EQ(list[1], 3);
+    EXPECT_EQ(std::vector<int>(list, list + 2), (std::vector<int>{2, 3}));
 
     const int part[] = {2, 1, 2};
     Matrix<double> u(3, 2);
     u.fill(9.0);
     EXPECT_TRUE(CrispBelonging(3, 2, part, u));
-    EXPECT_EQ(u[0][0], 0.0);
-    EXPECT_EQ(u[0][1], 1.0);
-    EXPECT_EQ(u[1][0], 1.0);
-    EXPECT_EQ(u[1][1], 0.0);
-    EXPECT_EQ(u[2][0], 0.0);
-    EXPECT_EQ(u[2][1], 1.0);
+    EXPECT_EQ(RowsOf(u), (Rows{{0, 1}, {1, 0}, {0, 1}}));
 
     Matrix<double> id(2, 2);
+    id.fill(9.0);
     CrispBelonging(2, 2, nullptr, id);
-    EXPECT_EQ(id[0][0], 1.0);
-    EXPECT_EQ(id[1][1], 1.0);
-    EXPECT_EQ(id[0][1], 0.0);
+    EXPECT_EQ(RowsOf(id), (Rows{{1, 0}, {0, 1}}));
 }
 
 TEST(Belonging, FuzzyWithoutPartitionIsRowScaledSimilarity) {
@@ -57,17 +51,14 @@ TEST(Belonging, FuzzyWithoutPartitionIsRowScaledSimilarity) {
     Matrix<double> u(3, 3);
     EXPECT_TRUE(FuzzyBelonging(3, 3, s, nullptr, u, false));
     EXPECT_EQ(s[2][1], 0.8);
-    EXPECT_DOUBLE_EQ(u[0][0], 1.0 / 1.75);
-    EXPECT_DOUBLE_EQ(u[0][1], 0.5 / 1.75);
-    EXPECT_DOUBLE_EQ(u[1][0], 0.5 / 2.3);
-    EXPECT_DOUBLE_EQ(u[2][1], 0.8 / 2.05);
+    test::ExpectDoubleEq(u, {{1 / 1.75, 0.5 / 1.75, 0.25 / 1.75}, {0.5 / 2.3, 1 / 2.3, 0.8 / 2.3},
+                             {0.25 / 2.05, 0.8 / 2.05, 1 / 2.05}});
 
     // A dissimilarity D gives the U of the similarity 1 - D.
     Matrix<double> d = Make({{0, 0.5, 0.75}, {0, 0, 0.2}, {0, 0, 0}});
     Matrix<double> ud(3, 3);
     FuzzyBelonging(3, 3, d, nullptr, ud, true);
-    for (int i = 0; i < 3; ++i)
-        for (int g = 0; g < 3; ++g) EXPECT_DOUBLE_EQ(ud[i][g], u[i][g]);
+    test::ExpectDoubleEq(ud, RowsOf(u));
 
     // A missing resemblance to every member of a type stays missing after scaling.
     Matrix<double> m = Make({{1, 0.5, kMissing}, {0, 1, 0.5}, {0, 0, 1}});
@@ -84,13 +75,9 @@ TEST(Belonging, IdenticalOtusOfOneTypeAreCountedOnce) {
     Matrix<double> s = Make({{1, 1, 0.5}, {0, 1, 0.4}, {0, 0, 1}});
     Matrix<double> u(3, 2);
     FuzzyBelonging(3, 2, s, part, u, false);
-    // OTU 1 collapses into OTU 0; type 1 keeps one member.
-    EXPECT_DOUBLE_EQ(u[0][0], 1.0 / 1.5);
-    EXPECT_DOUBLE_EQ(u[0][1], 0.5 / 1.5);
-    EXPECT_DOUBLE_EQ(u[1][0], 1.0 / 1.4);  // only itself counts, not its representative
-    EXPECT_DOUBLE_EQ(u[1][1], 0.4 / 1.4);
-    EXPECT_DOUBLE_EQ(u[2][0], 0.5 / 1.5);
-    EXPECT_DOUBLE_EQ(u[2][1], 1.0 / 1.5);
+    // OTU 1 collapses into OTU 0; type 1 keeps one member. OTU 1's own row
+    // counts only itself, not its representative.
+    test::ExpectDoubleEq(u, {{1 / 1.5, 0.5 / 1.5}, {1 / 1.4, 0.4 / 1.4}, {0.5 / 1.5, 1 / 1.5}});
 
     // Within one single-precision step of 1 still collapses; two steps do not.
     Matrix<double> near = Make({{1, 1.0 - 1e-9, 0.5}, {0, 1, 0.4}, {0, 0, 1}});
@@ -133,10 +120,7 @@ TEST(Belonging, FuzzyIsTheSameOnOneThreadAndOnMany) {
     BelongingWork work;
     FuzzyBelonging(n, nGroups, s2, part.data(), u2, false, work);
     omp_set_num_threads(saved);
-    int mismatches = 0;
-    for (int i = 0; i < n; ++i)
-        for (int g = 0; g < nGroups; ++g) mismatches += u1[i][g] != u2[i][g];
-    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(test::SameBits(u1, u2));
     for (int i = 0; i < n; ++i) {
         double sum = 0;
         for (int g = 0; g < nGroups; ++g)

@@ -9,6 +9,7 @@
 #include "base/Fatal.hpp"
 #include "QMLib/Ordination.hpp"
 #include "QMLib/Random.hpp"
+#include "support/NumericData.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
@@ -20,21 +21,7 @@ const auto FromRows = Matrix<double>::FromRows;
 // cross products: the two routes to the same principal coordinates.
 Matrix<double> Distances(const Matrix<double>& x) { return test::EuclideanDistances(x); }
 
-Matrix<double> CentredCrossProduct(const Matrix<double>& x) {
-    const std::size_t n = x.rows(), p = x.cols();
-    Matrix<double> c = x;
-    for (std::size_t k = 0; k < p; ++k) {
-        double m = 0;
-        for (std::size_t i = 0; i < n; ++i) m += x[i][k];
-        m /= n;
-        for (std::size_t i = 0; i < n; ++i) c[i][k] -= m;
-    }
-    Matrix<double> out(n, n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j)
-            for (std::size_t k = 0; k < p; ++k) out[i][j] += c[i][k] * c[j][k];
-    return out;
-}
+using test::CentredCrossProduct;
 
 const Matrix<double> kPoints = FromRows({{0, 0, 1}, {1, 2, 0}, {3, 1, 2}, {4, 4, 1}, {2, 5, 3}, {1, 1, 1}});
 
@@ -42,8 +29,7 @@ TEST(Eigen, DecompositionAndNegativeEigenvalueCheck) {
     Matrix<double> a = FromRows({{2, 1}, {1, 2}}), vec(2, 2);
     double val[2];
     EXPECT_TRUE(EigenHouseholderQL_GSL_D(2, a, vec, val));
-    EXPECT_NEAR(val[0], 3.0, 1e-12);
-    EXPECT_NEAR(val[1], 1.0, 1e-12);
+    test::ExpectNear({val, val + 2}, {3, 1}, 1e-12);
     // Rows hold the vectors: (1, 1)/sqrt 2 for the largest value.
     EXPECT_NEAR(std::fabs(vec[0][0]), std::sqrt(0.5), 1e-12);
     EXPECT_NEAR(vec[0][0], vec[0][1], 1e-12);
@@ -53,8 +39,7 @@ TEST(Eigen, DecompositionAndNegativeEigenvalueCheck) {
     Matrix<double> upper = FromRows({{2, 1}, {0, 2}});
     double valUpper[2];
     EigenHouseholderQL_GSL_D(2, upper, vec, valUpper);
-    EXPECT_NEAR(valUpper[0], 3.0, 1e-12);
-    EXPECT_NEAR(valUpper[1], 1.0, 1e-12);
+    test::ExpectNear({valUpper, valUpper + 2}, {3, 1}, 1e-12);
 
     // Eigenvalue / sum below -0.001 is reported; -0.0005 is not.
     Matrix<double> bad = FromRows({{1.002, 0}, {0, -0.002}});
@@ -92,7 +77,7 @@ TEST(Ordination, PrincipalCoordinatesOfEuclideanDistances) {
     EXPECT_EQ(nAxes, 3);  // three coordinates; the other axes carry nothing
 
     EigenHouseholderQL_GSL_D(n, CentredCrossProduct(kPoints), vec2, val2.data());
-    for (int k = 0; k < n; ++k) EXPECT_NEAR(val[k], val2[k], 1e-10) << k;
+    test::ExpectNear(val, val2, 1e-10);
 
     // The scores reproduce the distances and carry the eigenvalue as sum of squares.
     for (int i = 0; i < n; ++i)
@@ -111,7 +96,7 @@ TEST(Ordination, PrincipalCoordinatesOfEuclideanDistances) {
     Matrix<double> scores2(n, n);
     OrdinationLib_D(n, 3, kPoints, CentredCrossProduct(kPoints), vec2, scores2, nAxes, val2.data(), ok, 1, 1, 1);
     EXPECT_EQ(nAxes, 3);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(val2[k], val[k], 1e-10);
+    test::ExpectNear({val2.begin(), val2.begin() + 3}, {val.begin(), val.begin() + 3}, 1e-10);
 
     // Points on a line: a single retained axis.
     const Matrix<double> line = FromRows({{0, 0}, {1, 2}, {2, 4}, {5, 10}});
@@ -152,8 +137,7 @@ TEST(Ordination, PrincipalComponentsAndCorrespondenceAnalysis) {
     }
     // Stored the other way round and read transposed: the same scores.
     OrdinationLib_D(nv, no, dataT, cov, vec, scoresT, nAxes, val.data(), ok, 2, 22, 2);
-    for (int k = 0; k < nAxes; ++k)
-        for (int j = 0; j < no; ++j) EXPECT_DOUBLE_EQ(scoresT[k][j], scores[k][j]);
+    test::ExpectDoubleEq(scoresT, test::RowsOf(scores, nAxes, no));
 
     // Correspondence analysis of a 3 x 4 table through its chi-square deviations.
     const Matrix<double> table = FromRows({{10, 2, 0, 5}, {3, 8, 4, 1}, {0, 3, 9, 6}});
@@ -191,7 +175,7 @@ TEST(Ordination, CorrelatedRandomData) {
     Random rnd = test::Seeded(7);
     gsl_rng* ref = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(ref, 7);
-    Matrix<double> id = FromRows({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}), out(4, 3);
+    Matrix<double> id = test::Identity(3), out(4, 3);
     CorrToData_New(rnd, 4, 3, id, out, 1);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_EQ(out[i][j], gsl_rng_uniform(ref) - 0.5);

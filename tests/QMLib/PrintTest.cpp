@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
-#include <iterator>
-#include <string>
-#include <cstdio>
-#include <limits>
 
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <limits>
 #include <sstream>
+#include <string>
 
 #include "QMLib/Print.hpp"
 
@@ -13,61 +14,51 @@ namespace {
 
 const auto Make = Matrix<double>::FromRows;
 
-TEST(Printers, TabSeparatedForms) {
+// Each printer on small matrices and vectors: the exact text, and the width
+// or status returned where the caller uses it.
+TEST(Printers, ExactTexts) {
     const auto m = Make({{1, 0.5}, {1.0 / 3.0, 2.5e5}});
-    std::ostringstream tab, tr, low;
-    EXPECT_EQ(PrintMatrixTab(tab, 2, 2, m, 6), 1);
-    EXPECT_EQ(tab.str(), "1\t0.5\t\n0.333333\t250000\t\n");
-    PrintMatrixTab_T(tr, 2, 2, m, 6);
-    EXPECT_EQ(tr.str(), "1\t0.333333\t\n0.5\t250000\t\n");
     const auto sq = Make({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
-    PrintLowerHalfMatrixTab(low, 3, sq, 6);
-    EXPECT_EQ(low.str(), "1\t\n4\t5\t\n7\t8\t9\t\n");
-}
-
-TEST(Printers, SignificantDigitsAndEmptyShapes) {
-    const auto m = Make({{1.234567e6, 0.0001, -999}});
-    std::ostringstream six, three, none, t;
-    PrintMatrixTab(six, 1, 3, m, 6);
-    EXPECT_EQ(six.str(), "1.23457e+06\t0.0001\t-999\t\n");
-    PrintMatrixTab(three, 1, 3, m, 3);
-    EXPECT_EQ(three.str(), "1.23e+06\t0.0001\t-999\t\n");
-    PrintMatrixTab(none, 0, 3, m, 6);
-    EXPECT_EQ(none.str(), "");
-    PrintMatrixTab_T(t, 1, 0, m, 6);
-    EXPECT_EQ(t.str(), "");
-}
-
-TEST(Printers, AlignedColumnsAndWrapping) {
-    const auto m = Make({{1.5, -12.25}});
-    EXPECT_EQ(GetWidthMax(1, 2, m, 6), 6);
-    EXPECT_EQ(GetWidthMax(0, 2, m, 6), 0);
-    std::ostringstream aligned;
-    EXPECT_EQ(PrintMatrix(aligned, 1, 2, m, 6, 0), 6);
-    EXPECT_EQ(aligned.str(), "   1.5\t-12.25\t\n");
-
+    const auto wide = Make({{1.234567e6, 0.0001, -999}});
+    const auto two = Make({{1.5, -12.25}});
     const auto row = Make({{1, 2, 3, 4, 5}});
-    std::ostringstream wrapped;
-    EXPECT_EQ(PrintMatrix(wrapped, 1, 5, row, 6, 5, 10), 5);
-    EXPECT_EQ(wrapped.str(), "    1\t    2\t\n     \t    3\t    4\t\n     \t    5\t\n");
-    std::ostringstream asFloat;
-    PrintMatrixFloat(asFloat, 1, 2, m, 6, 7);
-    EXPECT_EQ(asFloat.str(), "    1.5\t -12.25\t\n");
-}
-
-TEST(Printers, VectorsWithAndWithoutOrder) {
     const double v[] = {10, 20, 30};
-    const int order[] = {3, 1, 2};
-    std::ostringstream plain, ordered, ints, empty;
-    PrintVectorTab(plain, 3, v, 6, nullptr);
-    EXPECT_EQ(plain.str(), "10\t20\t30\t\n");
-    PrintVectorTab(ordered, 3, v, 6, order);
-    EXPECT_EQ(ordered.str(), "30\t10\t20\t\n");
-    const int iv[] = {-1, 0, 7};
-    PrintVectorTab(ints, 3, iv, order);
-    EXPECT_EQ(ints.str(), "7\t-1\t0\t\n");
-    PrintVectorTab(empty, 0, v, 6, nullptr);
-    EXPECT_EQ(empty.str(), "\n");
+    const int iv[] = {-1, 0, 7}, order[] = {3, 1, 2};
+    constexpr int kUnused = -1;
+    const struct {
+        std::function<int(std::ostream&)> print;
+        int returns;
+        const char* text;
+    } cases[] = {
+        {[&](std::ostream& o) { return PrintMatrixTab(o, 2, 2, m, 6); }, 1, "1\t0.5\t\n0.333333\t250000\t\n"},
+        {[&](std::ostream& o) { return PrintMatrixTab_T(o, 2, 2, m, 6); }, kUnused, "1\t0.333333\t\n0.5\t250000\t\n"},
+        {[&](std::ostream& o) { return PrintLowerHalfMatrixTab(o, 3, sq, 6); }, kUnused, "1\t\n4\t5\t\n7\t8\t9\t\n"},
+        // Significant digits, and shapes with nothing to print.
+        {[&](std::ostream& o) { return PrintMatrixTab(o, 1, 3, wide, 6); }, kUnused, "1.23457e+06\t0.0001\t-999\t\n"},
+        {[&](std::ostream& o) { return PrintMatrixTab(o, 1, 3, wide, 3); }, kUnused, "1.23e+06\t0.0001\t-999\t\n"},
+        {[&](std::ostream& o) { return PrintMatrixTab(o, 0, 3, wide, 6); }, kUnused, ""},
+        {[&](std::ostream& o) { return PrintMatrixTab_T(o, 1, 0, wide, 6); }, kUnused, ""},
+        // Aligned columns as wide as the widest value, wrapped at 10 characters.
+        {[&](std::ostream& o) { return PrintMatrix(o, 1, 2, two, 6, 0); }, 6, "   1.5\t-12.25\t\n"},
+        {[&](std::ostream& o) { return PrintMatrix(o, 1, 5, row, 6, 5, 10); }, 5,
+         "    1\t    2\t\n     \t    3\t    4\t\n     \t    5\t\n"},
+        {[&](std::ostream& o) { return PrintMatrixFloat(o, 1, 2, two, 6, 7); }, kUnused, "    1.5\t -12.25\t\n"},
+        // Vectors, in their own order or in the given one.
+        {[&](std::ostream& o) { return PrintVectorTab(o, 3, v, 6, nullptr); }, kUnused, "10\t20\t30\t\n"},
+        {[&](std::ostream& o) { return PrintVectorTab(o, 3, v, 6, order); }, kUnused, "30\t10\t20\t\n"},
+        {[&](std::ostream& o) { return PrintVectorTab(o, 3, iv, order); }, kUnused, "7\t-1\t0\t\n"},
+        {[&](std::ostream& o) { return PrintVectorTab(o, 0, v, 6, nullptr); }, kUnused, "\n"},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        std::ostringstream out;
+        const int returned = cases[k].print(out);
+        EXPECT_EQ(out.str(), cases[k].text) << k;
+        if (cases[k].returns != kUnused) {
+            EXPECT_EQ(returned, cases[k].returns) << k;
+        }
+    }
+    EXPECT_EQ(GetWidthMax(1, 2, two, 6), 6);
+    EXPECT_EQ(GetWidthMax(0, 2, two, 6), 0);
 }
 
 TEST(Printers, AbsurdPrecisionIsCapped) {

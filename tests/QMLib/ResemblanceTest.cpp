@@ -9,11 +9,14 @@
 
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/qmlibDim.hpp"
+#include "support/NumericData.hpp"
 
 namespace kolvar {
 namespace {
 
 const auto Make = Matrix<double>::FromRows;
+using test::Rows;
+using test::RowsOf;
 
 double Single(double v) { return static_cast<double>(static_cast<float>(v)); }
 
@@ -27,14 +30,9 @@ TEST(Resemblance, GowerMixedTypesWeightsAndDoubleAbsences) {
     Matrix<double> data = MixedData();
     Matrix<double> s(3, 3);
     GowerMVOpt(3, 4, kTypes, data, s, ignored, weights, false);
-    EXPECT_EQ(data[0][3], 1.0);  // ordinal column ranked in place
-    EXPECT_EQ(data[1][3], 3.0);
-    EXPECT_EQ(data[2][3], 2.0);
-    EXPECT_EQ(s[0][0], 1.0);
-    EXPECT_DOUBLE_EQ(s[0][1], 2.5 / 4.5);
-    EXPECT_DOUBLE_EQ(s[1][0], 2.5 / 4.5);
-    EXPECT_DOUBLE_EQ(s[0][2], 0.25 / 4.5);
-    EXPECT_DOUBLE_EQ(s[1][2], 0.75 / 3.5);  // the double absence is not compared
+    EXPECT_EQ(RowsOf(data), (Rows{{1, 2, 1, 1}, {0, 2, 3, 3}, {0, 1, 5, 2}}));  // ordinal column ranked in place
+    // Rows 1 and 2: the double absence is not compared.
+    test::ExpectDoubleEq(s, {{1, 2.5 / 4.5, 0.25 / 4.5}, {2.5 / 4.5, 1, 0.75 / 3.5}, {0.25 / 4.5, 0.75 / 3.5, 1}});
 
     Matrix<double> data2 = MixedData();
     GowerMVOpt(3, 4, kTypes, data2, s, nullptr, weights, true);
@@ -54,12 +52,8 @@ TEST(Resemblance, GowerMissingValuesAndEdgeCases) {
     Matrix<double> s(4, 4);
     s[1][2] = 7.0;  // nothing comparable between rows 1 and 2: kept, mirrored
     GowerMVOpt(4, 3, types, data, s, nullptr, nullptr, false);
-    EXPECT_DOUBLE_EQ(s[0][1], (0.5 + 1.0) / 2.0);
-    EXPECT_DOUBLE_EQ(s[0][2], 0.0);  // 7 vs 5, range 2
-    EXPECT_DOUBLE_EQ(s[0][3], (0.0 + 1.0 + 0.0) / 3.0);
-    EXPECT_EQ(s[1][2], 7.0);
-    EXPECT_EQ(s[2][1], 7.0);
-    EXPECT_DOUBLE_EQ(s[2][3], 0.0);
+    // Ranges 4 and 2: (0.5 + 1) / 2, 7 vs 5, (0 + 1 + 0) / 3; (0.5 + 0) / 2 between rows 1 and 3.
+    test::ExpectDoubleEq(s, {{1, 0.75, 0, 1 / 3.0}, {0.75, 1, 7, 0.25}, {0, 7, 1, 0}, {1 / 3.0, 0.25, 0, 1}});
 
     // A constant quantitative trait counts as full agreement.
     const int t3[] = {3};
@@ -85,14 +79,9 @@ TEST(Resemblance, PartialGowerRoundsAndAverages) {
     Array3D<double> part = dim3D<double>(3, 3, 4);
     gower_similarityPartial(4, data, 3, part, kTypes, ranges, weights, false);
     EXPECT_EQ(data[0][3], 10.0);  // the caller's data are not ranked
-    EXPECT_EQ(part[0][1][0], 0.0);
-    EXPECT_EQ(part[1][2][0], kMissing);  // double absence
-    EXPECT_EQ(part[0][0][0], 1.0);
-    EXPECT_EQ(part[1][1][0], kMissing);
-    EXPECT_EQ(part[0][1][1], 1.0);
-    EXPECT_EQ(part[0][2][1], 0.0);
-    EXPECT_EQ(part[0][1][2], 0.5);
-    EXPECT_EQ(part[0][2][3], 0.5);
+    // part[i][j][t] for j >= i; the binary trait is missing for a double absence.
+    EXPECT_EQ(RowsOf(part[0]), (Rows{{1, 1, 1, 1}, {0, 1, 0.5, 0}, {0, 0, 0, 0.5}}));
+    EXPECT_EQ(RowsOf(part[1]), (Rows{{0, 0, 0, 0}, {kMissing, 1, 1, 1}, {kMissing, 0, 0.5, 0.5}}));
 
     // The whole-matrix route agrees with the one-variable routine, trait by trait.
     for (int t = 0; t < 4; ++t) {
@@ -106,10 +95,8 @@ TEST(Resemblance, PartialGowerRoundsAndAverages) {
     const int all[] = {1, 1, 1, 1};
     Matrix<double> s(3, 3);
     gower_similarityAverage(4, 3, part, s, all);
-    EXPECT_DOUBLE_EQ(s[0][1], 1.5 / 4.0);
-    EXPECT_DOUBLE_EQ(s[1][2], 1.0 / 3.0);
-    EXPECT_DOUBLE_EQ(s[1][1], 1.0);  // diagonal: mean of the comparable traits
-    EXPECT_EQ(s[1][0], 0.0);         // lower triangle untouched
+    // Diagonal: mean of the comparable traits; lower triangle untouched.
+    test::ExpectDoubleEq(s, {{1, 1.5 / 4, 0.5 / 4}, {0, 1, 1 / 3.0}, {0, 0, 1}});
     const int firstOnly[] = {1, 0, 0, 0};
     gower_similarityAverage(4, 3, part, s, firstOnly);
     EXPECT_EQ(s[1][2], kMissing);
@@ -144,37 +131,26 @@ TEST(Resemblance, DistancesSkipMissingPairs) {
     Matrix<double> data = Make({{0, 0}, {3, 4}, {kMissing, 1}});
     Matrix<double> d(3, 3);
     EucliDistMV(3, 2, data, d);
-    EXPECT_EQ(d[0][1], 5.0);
-    EXPECT_EQ(d[1][0], 5.0);
-    EXPECT_EQ(d[0][2], 1.0);
-    EXPECT_EQ(d[1][2], 3.0);
-    EXPECT_EQ(d[2][2], 0.0);
+    EXPECT_EQ(RowsOf(d), (Rows{{0, 5, 1}, {5, 0, 3}, {1, 3, 0}}));
     const int first[] = {1, 0};
     EucliDistMVSelect(3, 2, data, d, first);
-    EXPECT_EQ(d[0][1], 3.0);
-    EXPECT_EQ(d[0][2], 0.0);  // no comparable column
+    EXPECT_EQ(RowsOf(d), (Rows{{0, 3, 0}, {3, 0, 0}, {0, 0, 0}}));  // row 2: no comparable column
     EucliDistMVSelectOne(3, 2, data, d, 2);
-    EXPECT_EQ(d[0][1], 4.0);
-    EXPECT_EQ(d[2][1], 3.0);
+    EXPECT_EQ(RowsOf(d), (Rows{{0, 4, 1}, {4, 0, 3}, {1, 3, 0}}));
     EucliDistMVSelectOne(3, 2, data, d, 1);
-    EXPECT_EQ(d[0][2], 0.0);
+    EXPECT_EQ(RowsOf(d), (Rows{{0, 3, 0}, {3, 0, 0}, {0, 0, 0}}));
 
     Matrix<double> a(3, 3);
     a.fill(-1.0);
     AbsValFunctionMV(3, 2, data, a);
-    EXPECT_EQ(a[0][1], 7.0);
-    EXPECT_EQ(a[1][2], 3.0);
-    EXPECT_EQ(a[1][1], 0.0);
-    EXPECT_EQ(a[1][0], -1.0);  // upper triangle only
+    EXPECT_EQ(RowsOf(a), (Rows{{0, 7, 1}, {-1, 0, 3}, {-1, -1, 0}}));  // upper triangle only
 
     Matrix<double> x = Make({{1, 2, 3}, {2, 4, 6}, {3, 2, 1}});
     Matrix<double> c(3, 3);
     CrossProductMV(3, 3, x, c);
-    EXPECT_EQ(c[0][1], 28.0);
-    EXPECT_EQ(c[0][0], 14.0);
+    EXPECT_EQ(RowsOf(c), (Rows{{14, 28, 10}, {0, 56, 20}, {0, 0, 14}}));  // upper triangle only
     CorrelationMV(3, 3, x, c);
-    EXPECT_DOUBLE_EQ(c[0][1], 1.0);
-    EXPECT_DOUBLE_EQ(c[0][2], -1.0);
+    test::ExpectDoubleEq(c, {{1, 1, -1}, {0, 1, -1}, {0, 0, 1}});
     x[2][1] = kMissing;
     CorrelationMV(3, 3, x, c);
     EXPECT_DOUBLE_EQ(c[0][2], -1.0);

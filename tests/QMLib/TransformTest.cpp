@@ -6,6 +6,7 @@
 
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
+#include "support/NumericData.hpp"
 
 namespace kolvar {
 namespace {
@@ -16,43 +17,35 @@ double Single(double v) { return static_cast<double>(static_cast<float>(v)); }
 
 std::vector<double> Row(const Matrix<double>& m, std::size_t i) { return {m[i].begin(), m[i].end()}; }
 using V = std::vector<double>;
+using test::Rows;
+using test::RowsOf;
 
 TEST(Transform, RowAndColumnRescalingKeepMissingValues) {
     Matrix<double> m = Make({{2, kMissing, 2}, {0, 0, 0}, {1, 3, kMissing}});
     UnitSumRowsAdjMV(3, 3, m, m);
-    EXPECT_EQ(Row(m, 0), (V{0.5, kMissing, 0.5}));
-    EXPECT_EQ(Row(m, 1), (V{0, 0, 0}));  // a zero row is copied unchanged, not divided by 0
-    EXPECT_EQ(Row(m, 2), (V{0.25, 0.75, kMissing}));
+    // A zero row is copied unchanged, not divided by 0.
+    EXPECT_EQ(RowsOf(m), (Rows{{0.5, kMissing, 0.5}, {0, 0, 0}, {0.25, 0.75, kMissing}}));
 
     Matrix<double> r = Make({{5, 1}, {5, kMissing}, {5, 3}});
     Matrix<double> out(3, 2);
     RangeColsAdjMV(3, 2, r, out);
-    EXPECT_EQ(Row(out, 0), (V{0, 0}));  // constant column: 0
-    EXPECT_EQ(Row(out, 1), (V{0, kMissing}));
-    EXPECT_EQ(Row(out, 2), (V{0, 1}));
+    EXPECT_EQ(RowsOf(out), (Rows{{0, 0}, {0, kMissing}, {0, 1}}));  // constant column: 0
 
     Matrix<double> c = Make({{3, 0}, {kMissing, 0}, {4, 0}});
     NormalizeColsMV(3, 2, c, out);
-    EXPECT_DOUBLE_EQ(out[0][0], 0.6);
-    EXPECT_EQ(out[1][0], kMissing);
-    EXPECT_DOUBLE_EQ(out[2][0], 0.8);
-    EXPECT_EQ(out[0][1], 0.0);  // zero column divided by 1
+    test::ExpectDoubleEq(out, {{0.6, 0}, {kMissing, 0}, {0.8, 0}});  // zero column divided by 1
 
     Matrix<double> s = Make({{3}, {100}, {4}});
     Matrix<double> so(3, 1);
     const int select[] = {1, 0, 1};
     NormalizeColsSelectedRowsMV(3, 1, s, so, select);
-    EXPECT_DOUBLE_EQ(so[0][0], 0.6);
-    EXPECT_DOUBLE_EQ(so[1][0], 20.0);  // unselected rows are scaled, not counted
-    EXPECT_DOUBLE_EQ(so[2][0], 0.8);
+    test::ExpectDoubleEq(so, {{0.6}, {20}, {0.8}});  // unselected rows are scaled, not counted
 
     Matrix<double> rows = Make({{3, kMissing, 4}});
     NormalizeRowsMV(1, 3, rows, rows);
-    EXPECT_DOUBLE_EQ(rows[0][0], 0.6);
-    EXPECT_EQ(rows[0][1], kMissing);
+    test::ExpectDoubleEq(rows, {{0.6, kMissing, 0.8}});
     CenterRowsMV(1, 3, Make({{1, kMissing, 3}}), rows);
-    EXPECT_EQ(rows[0][0], -1.0);
-    EXPECT_EQ(rows[0][2], 1.0);
+    EXPECT_EQ(Row(rows, 0), (V{-1, kMissing, 1}));
 }
 
 TEST(Transform, CorrAdjRoundsToSinglePrecision) {
@@ -74,17 +67,13 @@ TEST(Transform, StandardizationsAndOutliers) {
     int flag[3];
     EXPECT_EQ(ZStandardizationVectorMV(3, x, z, 1.0, flag), 2);
     const double sd = std::sqrt(2.0 / 3.0);
-    EXPECT_DOUBLE_EQ(z[0], -1.0 / sd);
-    EXPECT_EQ(z[1], 0.0);
-    EXPECT_DOUBLE_EQ(z[2], 1.0 / sd);
+    test::ExpectDoubleEq({z, z + 3}, {-1 / sd, 0, 1 / sd});
     EXPECT_EQ(std::vector<int>(flag, flag + 3), (std::vector<int>{1, 0, 1}));
 
     Matrix<double> m = Make({{1, 2}, {3, 2}});
     Matrix<double> out(2, 2);
     ZStandardizationColsMV(2, 2, m, out);
-    EXPECT_DOUBLE_EQ(out[0][0], -1.0);
-    EXPECT_DOUBLE_EQ(out[1][0], 1.0);
-    EXPECT_EQ(out[0][1], 0.0);
+    test::ExpectDoubleEq(out, {{-1, 0}, {1, 0}});
     ZStandardizationRowsMV(2, 2, Make({{3, 4}, {0, 0}}), out);
     EXPECT_DOUBLE_EQ(out[0][0], 3.0 / std::sqrt(12.5));
     EXPECT_EQ(out[1][0], 0.0);
@@ -99,9 +88,7 @@ TEST(Transform, StandardizationsAndOutliers) {
     Matrix<double> covIn = Make({{1, 2, 3}, {2, 4, 6}});
     Matrix<double> cov(2, 2);
     CovarianceMV(2, 3, covIn, cov);
-    EXPECT_DOUBLE_EQ(cov[0][0], 1.0);
-    EXPECT_DOUBLE_EQ(cov[0][1], 2.0);
-    EXPECT_DOUBLE_EQ(cov[1][1], 4.0);
+    test::ExpectDoubleEq(cov, {{1, 2}, {0, 4}});  // upper triangle only
 
     double mean, stDev;
     MeanStDev(3, x, mean, stDev);
@@ -167,37 +154,31 @@ TEST(Transform, DistanceAndProductConversions) {
     Matrix<double> r = Make({{1, -1}, {-1, 1}});
     Matrix<double> out(2, 2);
     CorrToSqDist(2, r, out);
-    EXPECT_EQ(out[0][0], 0.0);
-    EXPECT_EQ(out[0][1], 4.0);
+    EXPECT_EQ(RowsOf(out), (Rows{{0, 4}, {4, 0}}));
     r = Make({{1, 1}, {1, 1}});
     CorrToSqDist(2, r, out);
     EXPECT_EQ(out[0][1], 0.0);
 
     Matrix<double> s = Make({{1, 0.25}, {0, 1}});
     ProbToDissim(2, s, out);
-    EXPECT_EQ(Row(out, 0), (V{0, 0.75}));
-    EXPECT_EQ(Row(out, 1), (V{0.75, 0}));
+    EXPECT_EQ(RowsOf(out), (Rows{{0, 0.75}, {0.75, 0}}));
 
     // Points 0, 1, 3 on a line: double centring of the squared distances gives
     // the cross products of the centred coordinates (-4/3, -1/3, 5/3).
     Matrix<double> d = Make({{0, 1, 3}, {0, 0, 2}, {0, 0, 0}});
     const double c[] = {-4.0 / 3, -1.0 / 3, 5.0 / 3};
     Matrix<double> g(3, 3);
+    const test::Rows cc{{c[0] * c[0], c[0] * c[1], c[0] * c[2]}, {0, c[1] * c[1], c[1] * c[2]}, {0, 0, c[2] * c[2]}};
     DissToCenterProdMatrix(3, d, g, false);
-    for (int i = 0; i < 3; ++i)
-        for (int j = i; j < 3; ++j) EXPECT_NEAR(g[i][j], c[i] * c[j], 1e-12);
-    EXPECT_EQ(g[1][0], 0.0);  // only the upper triangle is written
+    test::ExpectNear(g, cc, 1e-12);  // only the upper triangle is written
     Matrix<double> full(3, 3);
     GowerMatrixCentering(3, d, full, true);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_NEAR(full[i][j], c[i] * c[j], 1e-12);
+    test::ExpectNear(full, test::RowsOf(test::CentredCrossProduct(Make({{0}, {1}, {3}}))), 1e-12);
 
     // Back from cross products to squared distances.
     Matrix<double> sq(3, 3);
     ProdToSqDist(3, full, sq);
-    EXPECT_NEAR(sq[0][1], 1.0, 1e-12);
-    EXPECT_NEAR(sq[0][2], 9.0, 1e-12);
-    EXPECT_NEAR(sq[1][2], 4.0, 1e-12);
+    test::ExpectNear(sq, {{0, 1, 9}, {0, 0, 4}, {0, 0, 0}}, 1e-12);  // upper triangle only
     EXPECT_EQ(sq[2][2], 0.0);
 }
 

@@ -1,28 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/Diversity.hpp"
+#include "support/NumericData.hpp"
 
 namespace kolvar {
 namespace {
 
-Matrix<double> FromRows(const std::vector<std::vector<double>>& rows) {
-    Matrix<double> m(rows.size(), rows.empty() ? 0 : rows[0].size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        for (std::size_t j = 0; j < rows[i].size(); ++j) m[i][j] = rows[i][j];
-    return m;
-}
-
-Matrix<double> Identity(int n) {
-    Matrix<double> m(n, n);
-    for (int i = 0; i < n; ++i) m[i][i] = 1;
-    return m;
-}
+const auto FromRows = Matrix<double>::FromRows;
+using test::Identity;
 
 TEST(Rao, IdentitySimilarityGivesGiniSimpson) {
     const Matrix<double> w = FromRows({{3, 1, 0, 6}, {1, 1, 1, 1}, {0, 5, 0, 0}, {0, 0, 0, 0}});
@@ -131,7 +121,7 @@ TEST(Rao, CommunitiesSideBySideGiveTheBitsOfThePlainLoop) {
                         }
                     if (A > 0 && B > 0) sum /= A / B;
                     const double want = 2.0 * sum;
-                    EXPECT_EQ(std::memcmp(&want, &got[c], sizeof want), 0) << c << " " << within << relative;
+                    EXPECT_TRUE(test::SameBits(want, got[c])) << c << " " << within << relative;
                 }
                 EXPECT_EQ(got[0], 0.0);
                 EXPECT_EQ(got[1], 0.0);
@@ -143,13 +133,7 @@ TEST(Rao, DiversityPartition) {
     Matrix<double> s = Identity(4);
     double alpha, beta, gamma, alphaEq, betaEq, gammaEq, turnover;
     EXPECT_EQ(DiversityPartition(2, 4, w, s, alpha, beta, gamma, alphaEq, betaEq, gammaEq, turnover), 1);
-    EXPECT_DOUBLE_EQ(alpha, 0.5);
-    EXPECT_DOUBLE_EQ(gamma, 0.75);
-    EXPECT_DOUBLE_EQ(beta, 0.25);
-    EXPECT_DOUBLE_EQ(alphaEq, 2.0);
-    EXPECT_DOUBLE_EQ(gammaEq, 4.0);
-    EXPECT_DOUBLE_EQ(betaEq, 2.0);
-    EXPECT_DOUBLE_EQ(turnover, 0.5);
+    test::ExpectDoubleEq({alpha, beta, gamma, alphaEq, betaEq, gammaEq, turnover}, {0.5, 0.25, 0.75, 2, 2, 4, 0.5});
     EXPECT_EQ(w[1][2], 2.0);  // the caller's abundances are not rescaled
 
     // Identical communities: no beta diversity.
@@ -167,10 +151,7 @@ TEST(Rao, NearestNeighbourCrossReferencedResemblance) {
     const Matrix<double> r = FromRows({{0, 10, 20, 30}, {10, 0, 40, 50}, {20, 40, 0, 60}, {30, 50, 60, 0}});
     double out[4];
     EXPECT_TRUE(NNCRD(4, d, r, out));
-    EXPECT_DOUBLE_EQ(out[0], 15.0);
-    EXPECT_DOUBLE_EQ(out[1], 50.0);
-    EXPECT_DOUBLE_EQ(out[2], 20.0);
-    EXPECT_DOUBLE_EQ(out[3], 50.0);
+    test::ExpectDoubleEq({out, out + 4}, {15, 50, 20, 50});
     // A missing distance is not a nearest neighbour.
     Matrix<double> dm = d;
     dm[1][3] = kMissing;

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
-#include <gsl/gsl_rng.h>
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/MatrixCorrelation.hpp"
+#include "support/NumericData.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
@@ -18,29 +17,14 @@ Matrix<double> Uniform(int n, int p, unsigned long seed) { return test::UniformM
 
 Matrix<double> Euclid(const Matrix<double>& x) { return test::EuclideanDistances(x); }
 
-double Pearson(const std::vector<double>& x, const std::vector<double>& y) {
-    const double n = static_cast<double>(x.size());
-    double mx = 0, my = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        mx += x[i] / n;
-        my += y[i] / n;
-    }
-    double sxx = 0, syy = 0, sxy = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        sxx += (x[i] - mx) * (x[i] - mx);
-        syy += (y[i] - my) * (y[i] - my);
-        sxy += (x[i] - mx) * (y[i] - my);
-    }
-    return sxy / std::sqrt(sxx * syy);
-}
+using test::Pearson;
 
 TEST(MatrixCorrelation, MantelAndRd) {
     const int n = 7;
     const Matrix<double> a = Uniform(n, 3, 11), b = Uniform(n, 2, 12);
     const Matrix<double> da = Euclid(a), db = Euclid(b);
-    EXPECT_NEAR(MatrixCorr(n, da, da), 1.0, 1e-12);
-    EXPECT_NEAR(RdMatrixCorr(n, da, da, false), 1.0, 1e-12);
-    EXPECT_NEAR(RdMatrixCorr(n, da, da, true), 1.0, 1e-12);
+    test::ExpectNear({MatrixCorr(n, da, da), RdMatrixCorr(n, da, da, false), RdMatrixCorr(n, da, da, true)}, {1, 1, 1},
+                     1e-12);
 
     // Mantel: the strict upper triangle only, missing pairs left out entirely.
     Matrix<double> dm = db;
@@ -72,19 +56,11 @@ TEST(MatrixCorrelation, MantelAndRd) {
 TEST(MatrixCorrelation, RVAndProcrustes) {
     const int n = 9;
     const Matrix<double> a = Uniform(n, 3, 21);
-    EXPECT_NEAR(RVcoeff(n, 3, 3, a, a), 1.0, 1e-12);
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, a), 1.0, 1e-12);
+    test::ExpectNear({RVcoeff(n, 3, 3, a, a), ProcrustesCoeff(n, 3, 3, a, a)}, {1, 1}, 1e-12);
 
     // The definition with explicit cross-product matrices, to the bit.
     const Matrix<double> b = Uniform(n, 2, 22);
-    Matrix<double> ac(n, 3), bc(n, 2), sm(n, n), tm(n, n);
-    CenterColsMV(n, 3, a, ac);
-    CenterColsMV(n, 2, b, bc);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            for (int k = 0; k < 3; ++k) sm[i][j] += ac[i][k] * ac[j][k];
-            for (int k = 0; k < 2; ++k) tm[i][j] += bc[i][k] * bc[j][k];
-        }
+    const Matrix<double> sm = test::CentredCrossProduct(a), tm = test::CentredCrossProduct(b);
     EXPECT_EQ(RVcoeff(n, 3, 2, a, b), vecProd(n, sm, tm) / std::sqrt(vecProd(n, sm, sm) * vecProd(n, tm, tm)));
 
     // A rotated, shifted and scaled copy agrees perfectly.
@@ -97,11 +73,10 @@ TEST(MatrixCorrelation, RVAndProcrustes) {
             r[i][j] = 3 * r[i][j] + 5;
             rPadded[i][j] = r[i][j];
         }
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 3, a, r), 1.0, 1e-12);
-    EXPECT_NEAR(RVcoeff(n, 3, 3, a, r), 1.0, 1e-12);
     // Different column counts: the narrower matrix is padded (either order).
-    EXPECT_NEAR(ProcrustesCoeff(n, 3, 4, a, rPadded), 1.0, 1e-12);
-    EXPECT_NEAR(ProcrustesCoeff(n, 4, 3, rPadded, a), 1.0, 1e-12);
+    test::ExpectNear({ProcrustesCoeff(n, 3, 3, a, r), RVcoeff(n, 3, 3, a, r), ProcrustesCoeff(n, 3, 4, a, rPadded),
+                      ProcrustesCoeff(n, 4, 3, rPadded, a)},
+                     {1, 1, 1, 1}, 1e-12);
 
     // One column each: Procrustes is |r|, RV is r squared.
     Matrix<double> u(n, 1), v(n, 1);
@@ -213,16 +188,9 @@ TEST(MatrixCorrelation, PartialMatrixCorrelationAndComponentRegression) {
 }
 
 TEST(MatrixCorrelation, MatrixInverse) {
-    Matrix<double> a(2, 2), inv(2, 2);
-    a[0][0] = 4;
-    a[0][1] = 7;
-    a[1][0] = 2;
-    a[1][1] = 6;
+    Matrix<double> a = Matrix<double>::FromRows({{4, 7}, {2, 6}}), inv(2, 2);
     EXPECT_EQ(MatrixInverse(2, 2, a, inv), 1);
-    EXPECT_NEAR(inv[0][0], 0.6, 1e-15);
-    EXPECT_NEAR(inv[0][1], -0.7, 1e-15);
-    EXPECT_NEAR(inv[1][0], -0.2, 1e-15);
-    EXPECT_NEAR(inv[1][1], 0.4, 1e-15);
+    test::ExpectNear(inv, {{0.6, -0.7}, {-0.2, 0.4}}, 1e-15);
     Matrix<double> singular(2, 2), out(2, 2);
     singular.fill(1);
     out.fill(3);
@@ -246,7 +214,7 @@ TEST(MatrixCorrelation, BatchGivesTheBitsOfOneCallEach) {
             MatrixCorrBatch(n, m[0], std::span<const Matrix<double>* const>(others.data(), size), got.data());
             for (std::size_t k = 0; k < size; ++k) {
                 const double want = MatrixCorr(n, m[0], *others[k]);
-                EXPECT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << "hole " << hole << ", size " << size << ", pair " << k;
+                EXPECT_TRUE(test::SameBits(want, got[k])) << "hole " << hole << ", size " << size << ", pair " << k;
             }
         }
     }

@@ -6,38 +6,24 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <map>
-#include <thread>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "base/Fatal.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "stattests/FunctionalStats.hpp"
 #include "stattests/PermTest.hpp"
 #include "QMLib/Random.hpp"
+#include "support/NumericData.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
 
-// Pearson correlation of the strict upper triangles, written out directly.
-double MantelOf(const Matrix<double>& a, const Matrix<double>& b) {
-    const std::size_t n = a.rows();
-    double ma = 0, mb = 0, m = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j) ma += a[i][j], mb += b[i][j], m += 1;
-    ma /= m, mb /= m;
-    double sab = 0, saa = 0, sbb = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j) {
-            sab += (a[i][j] - ma) * (b[i][j] - mb);
-            saa += (a[i][j] - ma) * (a[i][j] - ma);
-            sbb += (b[i][j] - mb) * (b[i][j] - mb);
-        }
-    return sab / std::sqrt(saa * sbb);
-}
+using test::MantelOf;
+using test::SameBits;
 
 Matrix<double> Distances(const Matrix<double>& x, std::size_t cols) { return test::EuclideanDistances(x, cols); }
 
@@ -50,6 +36,9 @@ struct Community {
     std::vector<double> Robs, RPhylObs;
     PermTest_FunctionalPhyl_Correl_Input in;
     Random rnd;
+    RegressionResults regr;
+    PseudoFResults pf;
+    std::ostringstream printed;
 
     explicit Community(int communities = 6) : n(communities) {
         W = Matrix<double>(n, nOTUs);
@@ -60,10 +49,7 @@ struct Community {
             for (int k = 0; k < nOTUs; ++k) tot += raw[i % 6][k] + (i / 6) * (k + 1);
             for (int k = 0; k < nOTUs; ++k) W[i][k] = (raw[i % 6][k] + (i / 6) * (k + 1)) / tot;
         }
-        B = Matrix<double>(nOTUs, nch);
-        const double traits[4][2] = {{1.0, 10}, {2.5, 7}, {4.0, 6.5}, {7.0, 1}};
-        for (int k = 0; k < nOTUs; ++k)
-            for (int j = 0; j < nch; ++j) B[k][j] = traits[k][j];
+        B = Matrix<double>::FromRows({{1.0, 10}, {2.5, 7}, {4.0, 6.5}, {7.0, 1}});
         U = Matrix<double>(nOTUs, nOTUs);  // crisp: each OTU its own type
         for (int k = 0; k < nOTUs; ++k) U[k][k] = 1.0;
         Sb = Matrix<double>(nOTUs, nOTUs);
@@ -77,14 +63,9 @@ struct Community {
         M = Matrix<double>(nOTUs, nOTUs);
         for (int k = 0; k < nOTUs; ++k)
             for (int l = 0; l < nOTUs; ++l) M[k][l] = k == l ? 1.0 : 0.5 / (1 + std::abs(k - l));
-        Q = Matrix<double>(nOTUs, 2);
-        Q[0][0] = Q[1][0] = Q[2][1] = Q[3][1] = 1.0;
-        Sf = Matrix<double>(nOTUs, nOTUs);
-        for (int k = 0; k < nOTUs; ++k)
-            for (int l = 0; l < nOTUs; ++l) Sf[k][l] = (k < 2) == (l < 2) ? 0.5 : 1.0;
-        for (int k = 0; k < nOTUs; ++k) Sf[k][k] = 0.0;
-        axes = Matrix<double>(nOTUs, 1);
-        for (int k = 0; k < nOTUs; ++k) axes[k][0] = k < 2 ? -0.5 : 0.5;
+        Q = Matrix<double>::FromRows({{1, 0}, {1, 0}, {0, 1}, {0, 1}});
+        Sf = Matrix<double>::FromRows({{0, 0.5, 1, 1}, {0.5, 0, 1, 1}, {1, 1, 0, 0.5}, {1, 1, 0.5, 0}});
+        axes = Matrix<double>::FromRows({{-0.5}, {-0.5}, {0.5}, {0.5}});
         Tobs = Matrix<double>(n, nch);
         Xobs = Matrix<double>(n, nOTUs);
         Pobs = Matrix<double>(n, 2);
@@ -131,13 +112,39 @@ struct Community {
         in.rnd = &rnd;
         InitRndNumberGenerator(rnd, 12345);
     }
+
+    /// Statistic type 4 (regression) or 5 (pseudo-F, over three groups of
+    /// communities) with its results; other types need nothing more.
+    void UseModel(int type) {
+        in.opt_ro = type;
+        if (type == 4) {
+            regr.Allocate(nch + 2, nEnv);
+            in.regrResults = &regr;
+        }
+        if (type == 5) {
+            for (int i = 0; i < n; ++i) E[i][0] = i % 3;
+            in.pseudoFResults = &pf;
+        }
+    }
+
+    /// The statistics of the observed data.
+    FunctionalPhyl_Stats_Lib_Input Stats() {
+        FunctionalPhyl_Stats_Lib_Input st;
+        st.Allocate(in);
+        FunctionalPhyl_Stats_Lib(in, st);
+        return st;
+    }
+
+    /// Intermediate results of every iteration into printed.
+    void PrintIntermediate() {
+        in.rndFile = &printed;
+        in.printIntermPermResults = true;
+    }
 };
 
 TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
     Community c;
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
 
     // T: community-weighted means (rows of W sum to 1), then columns of unit length.
     Matrix<double> T(c.n, c.nch);
@@ -149,11 +156,8 @@ TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
         }
         for (int i = 0; i < c.n; ++i) T[i][j] /= std::sqrt(ss);
     }
-    for (int i = 0; i < c.n; ++i)
-        for (int j = 0; j < c.nch; ++j) EXPECT_NEAR(st.T[i][j], T[i][j], 1e-12);
-    // X = W U is W itself with crisp species types.
-    for (int i = 0; i < c.n; ++i)
-        for (int k = 0; k < c.nOTUs; ++k) EXPECT_NEAR(st.X[i][k], c.W[i][k], 1e-12);
+    test::ExpectNear(st.T, test::RowsOf(T), 1e-12);
+    test::ExpectNear(st.X, test::RowsOf(c.W), 1e-12);  // X = W U is W itself with crisp species types
     // Rao entropy with square-rooted trait dissimilarities.
     for (int i = 0; i < c.n; ++i) {
         double r = 0;
@@ -188,9 +192,7 @@ TEST(FunctionalStats, MissingTraitsAndStatisticTypes) {
     c.in.opt_ro = 4;
     RegressionResults regr;
     c.in.regrResults = &regr;
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
     for (int i = 0; i < c.n; ++i) EXPECT_EQ(st.T[i][1], kMissing);
     for (int s = 0; s < kNumStatSlots; ++s) EXPECT_EQ(st.stat[s], 0.0) << "type 4 writes no correlation, slot " << s;
     // Rao entropy in the spare column is one of the regression responses.
@@ -226,11 +228,7 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
     for (int k = 0; k < sim.nOTUs; ++k)
         for (int l = 0; l < sim.nOTUs; ++l) sim.Sf[k][l] = 1.0 - dist.Sf[k][l];
     sim.in.phylIsDissim = false;
-    FunctionalPhyl_Stats_Lib_Input a, b;
-    a.Allocate(dist.in);
-    b.Allocate(sim.in);
-    FunctionalPhyl_Stats_Lib(dist.in, a);
-    FunctionalPhyl_Stats_Lib(sim.in, b);
+    const FunctionalPhyl_Stats_Lib_Input a = dist.Stats(), b = sim.Stats();
     for (int i = 0; i < dist.n; ++i) {
         EXPECT_NEAR(a.P[i][0], dist.W[i][0] + dist.W[i][1], 1e-12);
         EXPECT_NEAR(a.P[i][1], dist.W[i][2] + dist.W[i][3], 1e-12);
@@ -249,9 +247,7 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
         c.U[3][0] = c.U[3][3] = 0.5;
         c.in.weight_OTUs = {1, 1, 1, 0};
         c.in.restrictRaoWithinOpt = restrict;
-        FunctionalPhyl_Stats_Lib_Input st;
-        st.Allocate(c.in);
-        FunctionalPhyl_Stats_Lib(c.in, st);
+        const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
         for (int i = 0; i < c.n; ++i) {
             EXPECT_NEAR(st.X[i][0], c.W[i][0] + (restrict ? 0.0 : 0.5 * c.W[i][3]), 1e-12) << restrict;
             for (int g = 1; g < 3; ++g) EXPECT_NEAR(st.X[i][g], c.W[i][g], 1e-12) << restrict;
@@ -276,13 +272,10 @@ TEST(PermTest, GetDataCopiesOrPacksSampledRows) {
     int cols = -1;
     GetData(3, 3, 3, &cols, src, dst, list, 0);
     EXPECT_EQ(cols, -1);
-    EXPECT_EQ(dst[0][2], 3.0);
-    EXPECT_EQ(dst[2][0], 1.0);
-    EXPECT_EQ(dst[1][1], 0.0);
+    EXPECT_EQ(test::RowsOf(dst), (test::Rows{{0, 0, 3}, {0, 0, 3}, {1, 0, 0}}));
     GetData(3, 3, 3, &cols, src, dst, list, 1);
     EXPECT_EQ(cols, 2);  // column 2 is zero in the sample
-    EXPECT_EQ(dst[0][1], 3.0);
-    EXPECT_EQ(dst[2][0], 1.0);
+    EXPECT_EQ(test::RowsOf(dst, 3, 2), (test::Rows{{0, 3}, {0, 3}, {1, 0}}));
 }
 
 TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
@@ -290,9 +283,7 @@ TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
     // T equals E up to scale: ro(TE) is 1 and no reordering of ten generic
     // values but the identity gives the same distances.
     for (int i = 0; i < c.n; ++i) c.E[i][0] = 0.0;
-    FunctionalPhyl_Stats_Lib_Input probe;
-    probe.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, probe);
+    const FunctionalPhyl_Stats_Lib_Input probe = c.Stats();
     for (int i = 0; i < c.n; ++i) c.E[i][0] = probe.T[i][0];
     c.nch = 1;
     c.in.nch = 1;
@@ -306,44 +297,6 @@ TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
     EXPECT_LT(c.in.upperLimit[kTE], 1.0);
     EXPECT_DOUBLE_EQ(c.in.asymProb[kTE], 1.0 / 1000.0);
     EXPECT_TRUE(std::isnan(c.in.prob[kBM]));  // no null distribution under the site shuffle
-}
-
-std::map<std::string, double> RunAndCollect(Community& c) {
-    PermTest_FunctionalPhyl_Correl(c.in);
-    std::map<std::string, double> r;
-    for (int s = 0; s < kNumTestedStats; ++s) {
-        r["obs" + std::to_string(s)] = c.in.obs[s];
-        r["prob" + std::to_string(s)] = c.in.prob[s];
-        r["ses" + std::to_string(s)] = c.in.ses[s];
-        r["ll" + std::to_string(s)] = c.in.lowerLimit[s];
-    }
-    return r;
-}
-
-TEST(PermTest, SameSeedSameResultsAnyThreadCount) {
-    for (int type : {1, 2, 3}) {
-        Community a, b;
-        for (Community* c : {&a, &b}) {
-            c->in.opt_ro = type;
-            c->in.includePhylogeny = true;
-            c->in.doBootstrapOpt = type == 1;
-        }
-        omp_set_num_threads(1);
-        const auto ra = RunAndCollect(a);
-        omp_set_num_threads(2);
-        const auto rb = RunAndCollect(b);
-        for (const auto& [k, v] : ra) {
-            if (std::isnan(v))
-                EXPECT_TRUE(std::isnan(rb.at(k))) << k;
-            else
-                EXPECT_EQ(v, rb.at(k)) << "type " << type << " " << k;
-        }
-        // Probabilities are counts over niter, the observed value counting once.
-        for (int s = 0; s < kNumTestedStats; ++s) {
-            EXPECT_GE(a.in.prob[s], 1.0 / 99.0);
-            EXPECT_NEAR(a.in.prob[s] * 99.0, std::round(a.in.prob[s] * 99.0), 1e-9);
-        }
-    }
 }
 
 std::vector<std::vector<int>> ListsAfter(const std::string& text, const std::string& heading) {
@@ -361,18 +314,14 @@ std::vector<std::vector<int>> ListsAfter(const std::string& text, const std::str
 
 TEST(PermTest, SiteShuffleOfPseudoFKeepsUnselectedCommunities) {
     Community c;
-    c.in.opt_ro = 5;
+    c.UseModel(5);
     c.in.optTaxaSiteShuffle = 's';
     c.in.relSelect = {1, 0, 1, 1, 0, 1};
     for (int i = 0; i < c.n; ++i) c.E[i][0] = i < 3 ? 1 : 2;
-    PseudoFResults pf;
-    c.in.pseudoFResults = &pf;
-    std::ostringstream rnd;
-    c.in.rndFile = &rnd;
-    c.in.printIntermPermResults = true;
+    c.PrintIntermediate();
     c.in.niter = 20;
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    const auto lists = ListsAfter(rnd.str(), "Order of original communities in permuted traits matrix Trnd:\t");
+    const auto lists = ListsAfter(c.printed.str(), "Order of original communities in permuted traits matrix Trnd:\t");
     ASSERT_EQ(lists.size(), 19u);
     bool moved = false;
     for (const auto& l : lists) {
@@ -382,9 +331,9 @@ TEST(PermTest, SiteShuffleOfPseudoFKeepsUnselectedCommunities) {
         moved = moved || l[0] != 1;
     }
     EXPECT_TRUE(moved);
-    EXPECT_GT(pf.obs.T[0], 0.0);
-    EXPECT_GE(pf.prob.T[0], 1.0 / 20.0);
-    EXPECT_LE(pf.prob.T[0], 1.0);
+    EXPECT_GT(c.pf.obs.T[0], 0.0);
+    EXPECT_GE(c.pf.prob.T[0], 1.0 / 20.0);
+    EXPECT_LE(c.pf.prob.T[0], 1.0);
 }
 
 TEST(PermTest, WeightedTaxaShuffleDrawsFrequentOtusMoreOften) {
@@ -397,11 +346,9 @@ TEST(PermTest, WeightedTaxaShuffleDrawsFrequentOtusMoreOften) {
     }
     c.in.optWeightedNullModel = true;
     c.in.niter = 400;
-    std::ostringstream rnd;
-    c.in.rndFile = &rnd;
-    c.in.printIntermPermResults = true;
+    c.PrintIntermediate();
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    const auto lists = ListsAfter(rnd.str(), "Order of original OTUs in permuted traits matrix Brnd:\t");
+    const auto lists = ListsAfter(c.printed.str(), "Order of original OTUs in permuted traits matrix Brnd:\t");
     ASSERT_EQ(lists.size(), 399u);
     std::map<int, int> counts;
     bool repeated = false;
@@ -421,54 +368,17 @@ TEST(PermTest, OneMatrixPartialsUseObservedCovariate) {
     Community c;
     c.in.oneMatrixPermPartialCorr = true;
     c.in.niter = 10;
-    std::ostringstream rnd;
-    c.in.rndFile = &rnd;
-    c.in.printIntermPermResults = true;
+    c.PrintIntermediate();
     ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    FunctionalPhyl_Stats_Lib_Input st;
-    st.Allocate(c.in);
-    FunctionalPhyl_Stats_Lib(c.in, st);
+    const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
     const std::regex line(R"(Random ro\(XT\) =\t(\S+)\tRandom ro\(XE\) =\t(\S+)\tRandom ro\(XE\.T\) =\t(\S+))");
-    const std::string text = rnd.str();
+    const std::string text = c.printed.str();
     int checked = 0;
     for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, ++checked) {
         const double xt = std::stod((*it)[1]), xe = std::stod((*it)[2]), xeT = std::stod((*it)[3]);
         EXPECT_NEAR(xeT, PartialCorrelation(xe, xt, st.stat[sTE]), 1e-5);
     }
     EXPECT_EQ(checked, 9);
-}
-
-TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
-    Community a, b;
-    for (Community* c : {&a, &b}) c->in.includePhylogeny = true;
-    Matrix<double> nullValues;
-    a.in.nullValues = &nullValues;
-    const auto withValues = RunAndCollect(a);
-    const auto without = RunAndCollect(b);
-    for (const auto& [k, v] : withValues)
-        if (!std::isnan(v)) {
-            EXPECT_EQ(v, without.at(k)) << k;  // asking for the values changes no draw
-        }
-    const int niter = a.in.niter, m = niter - 1;
-    ASSERT_EQ(nullValues.rows(), static_cast<std::size_t>(kNumTestedStats));
-    ASSERT_EQ(nullValues.cols(), static_cast<std::size_t>(m));
-    for (int s = 0; s < kNumTestedStats; ++s) {
-        std::vector<double> v(nullValues.row(s), nullValues.row(s) + m);
-        // P: the observed value counts once, each random value at least as large once.
-        const bool absolute = a.in.twoTailedTest && kTestedStatTail[s] == 0;
-        int count = 1;
-        for (double x : v) count += IsLargerThanOrEqual(x, a.in.obs[s], 1, absolute) ? 1 : 0;
-        EXPECT_DOUBLE_EQ(a.in.prob[s], static_cast<double>(count) / niter) << s;
-        // Limits: the 2.5 % and 97.5 % quantiles, interpolated between order statistics.
-        std::sort(v.begin(), v.end());
-        auto quantile = [&](double f) {
-            const double pos = f * (m - 1);
-            const auto lo = static_cast<std::size_t>(pos);
-            return lo + 1 < v.size() ? v[lo] + (pos - lo) * (v[lo + 1] - v[lo]) : v[lo];
-        };
-        EXPECT_NEAR(a.in.lowerLimit[s], quantile(0.025), 1e-12) << s;
-        EXPECT_NEAR(a.in.upperLimit[s], quantile(0.975), 1e-12) << s;
-    }
 }
 
 // Every number the test returns, as bits, so runs can be compared exactly.
@@ -493,6 +403,41 @@ std::vector<double> AllResults(const PermTest_FunctionalPhyl_Correl_Input& in) {
             addM(set->traits);
         }
     return r;
+}
+
+// The P-value counted from a row of handed-out random values: the observed
+// value counts once, each random value at least as large once.
+double CountedProbability(const Matrix<double>& values, std::size_t row, double obs, bool absolute) {
+    int count = 1;
+    for (double v : values[row]) count += IsLargerThanOrEqual(v, obs, 1, absolute) ? 1 : 0;
+    return static_cast<double>(count) / static_cast<double>(values.cols() + 1);
+}
+
+TEST(PermTest, NullValuesReproduceProbabilitiesLimitsAndDraws) {
+    Community a, b;
+    for (Community* c : {&a, &b}) c->in.includePhylogeny = true;
+    Matrix<double> nullValues;
+    a.in.nullValues = &nullValues;
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(a.in));
+    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(b.in));
+    EXPECT_TRUE(SameBits(AllResults(a.in), AllResults(b.in)));  // asking for the values changes no draw
+    const int m = a.in.niter - 1;
+    ASSERT_EQ(nullValues.rows(), static_cast<std::size_t>(kNumTestedStats));
+    ASSERT_EQ(nullValues.cols(), static_cast<std::size_t>(m));
+    for (int s = 0; s < kNumTestedStats; ++s) {
+        std::vector<double> v(nullValues.row(s), nullValues.row(s) + m);
+        const bool absolute = a.in.twoTailedTest && kTestedStatTail[s] == 0;
+        EXPECT_DOUBLE_EQ(a.in.prob[s], CountedProbability(nullValues, s, a.in.obs[s], absolute)) << s;
+        // Limits: the 2.5 % and 97.5 % quantiles, interpolated between order statistics.
+        std::sort(v.begin(), v.end());
+        auto quantile = [&](double f) {
+            const double pos = f * (m - 1);
+            const auto lo = static_cast<std::size_t>(pos);
+            return lo + 1 < v.size() ? v[lo] + (pos - lo) * (v[lo + 1] - v[lo]) : v[lo];
+        };
+        EXPECT_NEAR(a.in.lowerLimit[s], quantile(0.025), 1e-12) << s;
+        EXPECT_NEAR(a.in.upperLimit[s], quantile(0.975), 1e-12) << s;
+    }
 }
 
 struct ParallelCase {
@@ -531,7 +476,7 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
         for (int run = 0; run < 3; ++run) {
             Community c(9);
             c.in.niter = 200;
-            c.in.opt_ro = pc.type;
+            c.UseModel(pc.type);
             c.in.optTaxaSiteShuffle = pc.shuffle;
             c.in.opt_MatrixCorr = pc.method;
             c.in.includePhylogeny = pc.phylogeny;
@@ -542,25 +487,11 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
                 c.in.weight_OTUs = {1, 0, 1, 1};
                 c.in.restrictRaoWithinOpt = pc.restricted;
             }
-            RegressionResults regr;
-            PseudoFResults pf;
-            if (pc.type == 4) {
-                regr.Allocate(c.nch + 2, c.nEnv);
-                c.in.regrResults = &regr;
-            }
-            if (pc.type == 5) {
-                for (int i = 0; i < c.n; ++i) c.E[i][0] = i % 3;
-                c.in.pseudoFResults = &pf;
-            }
-            std::ostringstream rndFile;
-            if (run != 1) {
-                c.in.rndFile = &rndFile;
-                c.in.printIntermPermResults = true;
-            }
+            if (run != 1) c.PrintIntermediate();
             omp_set_num_threads(run == 0 ? 1 : 3);
             ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in)) << pc.name;
             runs[run] = AllResults(c.in);
-            printed[run] = rndFile.str();
+            printed[run] = c.printed.str();
             if (run == 0) {
                 EXPECT_NE(printed[0].find("ITERATION\t198"), std::string::npos) << pc.name;
                 // The counter printed with the last iteration is the test's own.
@@ -570,31 +501,18 @@ TEST(PermTest, ThreadsAndBlocksGiveTheBitsOfOneIterationAfterTheOther) {
                 EXPECT_EQ(std::stod(printed[0].substr(last + key.size())), c.in.prob[kTE] * c.in.niter) << pc.name;
             }
         }
-        for (int run : {1, 2}) {
-            ASSERT_EQ(runs[0].size(), runs[run].size()) << pc.name;
-            int differ = 0;
-            for (std::size_t k = 0; k < runs[0].size(); ++k)
-                differ += std::memcmp(&runs[0][k], &runs[run][k], sizeof(double)) != 0;
-            EXPECT_EQ(differ, 0) << pc.name << ", run " << run;
-        }
+        for (int run : {1, 2}) EXPECT_TRUE(SameBits(runs[0], runs[run])) << pc.name << ", run " << run;
         EXPECT_TRUE(printed[0] == printed[2]) << pc.name << ": the intermediate results differ with three threads";
     }
     omp_set_num_threads(saved);
 }
 
-// Every value of a set of matrices, as bits.
-std::vector<double> Flatten(const ModelNullValues& mv) {
-    std::vector<double> r;
-    for (const Matrix<double>* m : {&mv.rSquare, &mv.coeff, &mv.X, &mv.T, &mv.R, &mv.P, &mv.RPhyl, &mv.traits}) {
-        r.push_back(static_cast<double>(m->rows()));
-        r.push_back(static_cast<double>(m->cols()));
-        for (std::size_t i = 0; i < m->rows(); ++i) r.insert(r.end(), (*m)[i].begin(), (*m)[i].end());
-    }
-    return r;
-}
-
-bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+// The same sizes and bits in every set of handed-out values.
+bool SameBits(const ModelNullValues& a, const ModelNullValues& b) {
+    using M = ModelNullValues;
+    for (Matrix<double> M::*m : {&M::rSquare, &M::coeff, &M::X, &M::T, &M::R, &M::P, &M::RPhyl, &M::traits})
+        if (!test::SameBits(a.*m, b.*m)) return false;
+    return true;
 }
 
 // The random r-squares, coefficients and pseudo-F values handed out give back
@@ -606,23 +524,16 @@ TEST(PermTest, RegressionAndPseudoFNullValuesReproduceProbabilities) {
     for (const int type : {4, 5}) {
         for (const char shuffle : {'t', 's'}) {
             const std::string name = std::to_string(type) + shuffle;
-            std::vector<double> plain, kept[2];
+            std::vector<double> plain;
+            ModelNullValues kept[2];
             for (int run = 0; run < 3; ++run) {  // 0: no values asked; 1: one thread; 2: three threads
                 Community c(9);
                 c.in.niter = 200;
-                c.in.opt_ro = type;
+                c.UseModel(type);
                 c.in.optTaxaSiteShuffle = shuffle;
                 c.in.includePhylogeny = true;
-                RegressionResults regr;
-                PseudoFResults pf;
-                if (type == 4) {
-                    regr.Allocate(c.nch + 2, c.nEnv);
-                    c.in.regrResults = &regr;
-                }
-                if (type == 5) {
-                    for (int i = 0; i < c.n; ++i) c.E[i][0] = i % 3;
-                    c.in.pseudoFResults = &pf;
-                }
+                const RegressionResults& regr = c.regr;
+                const PseudoFResults& pf = c.pf;
                 ModelNullValues mv;
                 mv.X.assign(2, 2);  // stale content from an earlier use is dropped
                 if (run > 0) c.in.modelNullValues = &mv;
@@ -634,22 +545,16 @@ TEST(PermTest, RegressionAndPseudoFNullValuesReproduceProbabilities) {
                     continue;
                 }
                 EXPECT_TRUE(SameBits(all, plain)) << name << " run " << run;
-                kept[run - 1] = Flatten(mv);
+                kept[run - 1] = mv;
 
-                const int niter = c.in.niter, m = niter - 1;
+                const int m = c.in.niter - 1;
                 int checked = 0;
                 auto check = [&](const Matrix<double>& values, std::size_t row, double obs, double prob, bool absolute) {
                     ASSERT_LT(row, values.rows()) << name;
                     ASSERT_EQ(values.cols(), static_cast<std::size_t>(m)) << name;
-                    int count = 1;
-                    double lo = values[row][0], hi = lo;
-                    for (int i = 0; i < m; ++i) {
-                        count += IsLargerThanOrEqual(values[row][i], obs, 1, absolute) ? 1 : 0;
-                        lo = std::min(lo, values[row][i]);
-                        hi = std::max(hi, values[row][i]);
-                    }
-                    EXPECT_DOUBLE_EQ(prob, static_cast<double>(count) / niter) << name << " row " << row;
-                    EXPECT_LT(lo, hi) << name << " row " << row;  // a distribution, not one value
+                    EXPECT_DOUBLE_EQ(prob, CountedProbability(values, row, obs, absolute)) << name << " row " << row;
+                    const auto [lo, hi] = std::minmax_element(values[row].begin(), values[row].end());
+                    EXPECT_LT(*lo, *hi) << name << " row " << row;  // a distribution, not one value
                     ++checked;
                 };
                 const auto ne = static_cast<std::size_t>(c.nEnv);
@@ -752,8 +657,8 @@ TEST(FunctionalStats, MantelThroughListsEqualsCorrelationOfPermutedCopies) {
             const double got1 = MantelSimilarityForm(n, s1, list.data(), d1, s2, nullptr, d2);
             const double want2 = MatrixCorrelationLib(n, 1, 1, raw, raw, s1, p2, d1, d2, false, 'm');
             const double got2 = MantelSimilarityForm(n, s1, nullptr, d1, s2, list.data(), d2);
-            EXPECT_EQ(std::memcmp(&want1, &got1, sizeof want1), 0) << d1 << d2;
-            EXPECT_EQ(std::memcmp(&want2, &got2, sizeof want2), 0) << d1 << d2;
+            EXPECT_TRUE(SameBits(want1, got1)) << d1 << d2;
+            EXPECT_TRUE(SameBits(want2, got2)) << d1 << d2;
             EXPECT_NE(want1, 0.0);
         }
     EXPECT_EQ(MantelSimilarityForm(1, s1, nullptr, false, s2, nullptr, false), 0.0);

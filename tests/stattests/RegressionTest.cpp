@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <gsl/gsl_rng.h>
 
 #include <cmath>
 #include <vector>
 
 #include "base/Fatal.hpp"
 #include "stattests/Regression.hpp"
+#include "support/NumericData.hpp"
 #include "support/TestData.hpp"
 
 namespace kolvar {
@@ -15,25 +15,17 @@ Matrix<double> Random(int n, int p, unsigned long seed) { return test::UniformMa
 
 TEST(Regression, ExactLinearRelationIsRecovered) {
     const int n = 6;
-    Matrix<double> x(n, 2), y(n, 2);
-    const double x1[n] = {1, 2, 4, 3, 7, 5}, x2[n] = {0, 1, 1, 5, 2, 3};
+    const Matrix<double> x = Matrix<double>::FromRows({{1, 0}, {2, 1}, {4, 1}, {3, 5}, {7, 2}, {5, 3}});
+    Matrix<double> y(n, 2);
     for (int i = 0; i < n; ++i) {
-        x[i][0] = x1[i];
-        x[i][1] = x2[i];
-        y[i][0] = 2 + 3 * x1[i] - x2[i];
-        y[i][1] = -1 + 0.5 * x2[i];
+        y[i][0] = 2 + 3 * x[i][0] - x[i][1];
+        y[i][1] = -1 + 0.5 * x[i][1];
     }
     Matrix<double> b(2, 2), yhat(n, 2);
     double b0[2], r2[2], ssy[2];
     EXPECT_EQ(regression(n, 2, 2, y, x, b, b0, yhat, r2, ssy, false, nullptr, 0, false), 1);
-    EXPECT_NEAR(b[0][0], 3.0, 1e-12);
-    EXPECT_NEAR(b[1][0], -1.0, 1e-12);
-    EXPECT_NEAR(b0[0], 2.0, 1e-12);
-    EXPECT_NEAR(b[0][1], 0.0, 1e-12);
-    EXPECT_NEAR(b[1][1], 0.5, 1e-12);
-    EXPECT_NEAR(b0[1], -1.0, 1e-12);
-    EXPECT_NEAR(r2[0], 1.0, 1e-12);
-    EXPECT_NEAR(r2[1], 1.0, 1e-12);
+    test::ExpectNear(b, {{3, 0}, {-1, 0.5}}, 1e-12);
+    test::ExpectNear({b0[0], b0[1], r2[0], r2[1]}, {2, -1, 1, 1}, 1e-12);
     for (int i = 0; i < n; ++i) EXPECT_NEAR(yhat[i][0], y[i][0], 1e-12);
     double mean = 0, ss = 0;
     for (int i = 0; i < n; ++i) mean += y[i][1] / n;
@@ -50,7 +42,7 @@ TEST(Regression, ExactLinearRelationIsRecovered) {
 
     // Collinear predictors end the program through the elimination.
     Matrix<double> col(n, 2);
-    for (int i = 0; i < n; ++i) col[i][0] = col[i][1] = x1[i];
+    for (int i = 0; i < n; ++i) col[i][0] = col[i][1] = x[i][0];
     EXPECT_THROW(regression(n, 1, 2, c, col, bc, b0, yc, r2), FatalError);
 }
 
