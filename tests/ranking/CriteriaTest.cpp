@@ -6,6 +6,7 @@
 #include "RankingFixture.hpp"
 #include "ranking/NicheConservation.hpp"
 #include "ranking/SubsetSearch.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
@@ -33,29 +34,26 @@ TEST_P(CriteriaTest, EveryCodeMatchesThePlainComputation) {
     TinyRanking f;
     const std::vector<int> sel = GetParam().select;
     const Reference r(f, sel);
-    const auto DE = Reference::Dist(r.E), DX = Reference::Dist(r.X), DT = Reference::Dist(r.T);
+    const auto DE = test::EuclideanDistances(r.E), DX = test::EuclideanDistances(r.X), DT = test::EuclideanDistances(r.T);
     const double rXE = Reference::Mantel(DX, DE), rTE = Reference::Mantel(DT, DE), rXT = Reference::Mantel(DX, DT);
     EXPECT_NEAR(Evaluate(f, 10, sel), rXE, 1e-12);
     EXPECT_NEAR(Evaluate(f, 11, sel), rTE, 1e-12);
     EXPECT_NEAR(Evaluate(f, 12, sel), Reference::Partial(rXE, rXT, rTE), 1e-12);
 
-    const std::vector<double> rao = r.Rao();
-    Matrix<double> DR(5, 5);
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 5; ++j) DR[i][j] = std::fabs(rao[i] - rao[j]);
+    const auto DR = test::EuclideanDistances(r.Rao());
     const double rRE = Reference::Mantel(DR, DE), rXR = Reference::Mantel(DX, DR), rTR = Reference::Mantel(DT, DR);
     EXPECT_NEAR(Evaluate(f, 1, sel), rRE, 1e-12);
     const double expectXE_TR = Reference::Partial(Reference::Partial(rXE, rXR, rRE), Reference::Partial(rXT, rXR, rTR),
                                                   Reference::Partial(rTE, rTR, rRE));
     EXPECT_NEAR(Evaluate(f, 2, sel), expectXE_TR, 1e-12);
-    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(test::EuclideanDistances(r.DarkDiversity()), DE), 1e-12);
 
     // Crisp taxa {1,2}, {3,4}, {5}: P is W pooled by taxon.
     Matrix<double> P(5, 3);
     const int taxon[5] = {0, 0, 1, 1, 2};
     for (int c = 0; c < 5; ++c)
         for (int i = 0; i < 5; ++i) P[c][taxon[i]] += r.Wn[c][i];
-    const auto DP = Reference::Dist(P);
+    const auto DP = test::EuclideanDistances(P);
     const double rPX = Reference::Mantel(DP, DX), rPT = Reference::Mantel(DP, DT);
     EXPECT_NEAR(Evaluate(f, 4, sel), rPX, 1e-12);
     EXPECT_NEAR(Evaluate(f, 5, sel), rPT, 1e-12);
@@ -91,8 +89,8 @@ TEST(Criteria, GroupedTypesKeepRaoOnTheOTUsAndCompareDarkDiversityTypeByType) {
     f.d.partition_OTUs = {2, 2, 1, 3, 3};
     const std::vector<int> sel{1, 1, 0};
     const Reference r(f, sel);
-    const auto DE = Reference::Dist(r.E);
-    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+    const auto DE = test::EuclideanDistances(r.E);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(test::EuclideanDistances(r.DarkDiversity()), DE), 1e-12);
     // Rao entropy does not depend on the grouping.
     const double grouped = Evaluate(f, 1, sel);
     f.d.partition_OTUs = {1, 2, 3, 4, 5};

@@ -22,11 +22,8 @@ TinyRanking::TinyRanking() {
     d.onsta = {5, 5, 5};
     d.weight = {1, 1, 1};
     d.csm_Float = M({{1.0, 10, 0.5}, {2.0, 14, 0.1}, {4.0, 11, 0.9}, {7.0, 20, 0.4}, {3.0, 16, 0.7}});
-    // cadat is OTUs x communities.
-    const Matrix<double> W = M({{3, 1, 0, 0, 2}, {0, 2, 4, 1, 0}, {1, 0, 2, 3, 1}, {2, 2, 0, 1, 4}, {0, 1, 1, 2, 3}});
-    d.cadat = Matrix<double>(5, 5);
-    for (int c = 0; c < 5; ++c)
-        for (int i = 0; i < 5; ++i) d.cadat[i][c] = W[c][i];
+    // OTUs x communities.
+    d.cadat = M({{3, 0, 1, 2, 0}, {1, 2, 0, 2, 1}, {0, 4, 2, 0, 1}, {0, 1, 3, 1, 2}, {2, 0, 1, 4, 3}});
     d.env = M({{1.0, 5}, {2.5, 3}, {4.0, 8}, {0.5, 6}, {3.0, 1}});
     d.optEnvVarType = 1;
     d.envVarType = {3, 3};
@@ -90,7 +87,7 @@ Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), selec
             S[i][j] = sum / count;
         }
     // Each OTU its own type when the partition is 1..5; otherwise types by label.
-    std::vector<int> labels = d.partition_OTUs;
+    labels = d.partition_OTUs;
     std::sort(labels.begin(), labels.end());
     labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
     const int g = static_cast<int>(labels.size());
@@ -132,17 +129,6 @@ Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), selec
             if (d.eVarSelect[e]) E[c][col++] = d.env[c][e];
 }
 
-Matrix<double> Reference::Dist(const Matrix<double>& A) {
-    Matrix<double> D(A.rows(), A.rows());
-    for (std::size_t i = 0; i < A.rows(); ++i)
-        for (std::size_t j = 0; j < A.rows(); ++j) {
-            double s = 0;
-            for (std::size_t k = 0; k < A.cols(); ++k) s += (A[i][k] - A[j][k]) * (A[i][k] - A[j][k]);
-            D[i][j] = std::sqrt(s);
-        }
-    return D;
-}
-
 double Reference::Mantel(const Matrix<double>& A, const Matrix<double>& B) {
     std::vector<double> a, b;
     for (std::size_t i = 0; i < A.rows(); ++i)
@@ -165,21 +151,18 @@ double Reference::Partial(double rab, double rac, double rbc) {
     return (rab - rac * rbc) / std::sqrt((1 - rac * rac) * (1 - rbc * rbc));
 }
 
-std::vector<double> Reference::Rao() const {
+Matrix<double> Reference::Rao() const {
     // Square roots of the trait dissimilarities, relative abundances, all ordered pairs.
-    std::vector<double> R(Wn.rows(), 0.0);
+    Matrix<double> R(Wn.rows(), 1);
     for (std::size_t c = 0; c < Wn.rows(); ++c)
         for (std::size_t i = 0; i < Wn.cols(); ++i)
-            for (std::size_t j = 0; j < Wn.cols(); ++j) R[c] += std::sqrt(1 - S[i][j]) * Wn[c][i] * Wn[c][j];
+            for (std::size_t j = 0; j < Wn.cols(); ++j) R[c][0] += std::sqrt(1 - S[i][j]) * Wn[c][i] * Wn[c][j];
     return R;
 }
 
 Matrix<double> Reference::DarkDiversity() const {
     // W pooled into the types of X, compared type by type.
     const DataSet& d = f.d;
-    std::vector<int> labels = d.partition_OTUs;
-    std::sort(labels.begin(), labels.end());
-    labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
     Matrix<double> Sd(Wn.rows(), 1);
     for (std::size_t c = 0; c < Wn.rows(); ++c)
         for (std::size_t k = 0; k < labels.size(); ++k) {

@@ -36,13 +36,12 @@ struct TinyRanking {
 /// Plain references on the tiny data (selected traits 0-based flags).
 struct Reference {
     const TinyRanking& f;
-    std::vector<int> select;
+    std::vector<int> select, labels;  // labels: the types of the partition, sorted
     Matrix<double> Wn, W1, S, U, X, T, E;
     Reference(const TinyRanking& fixture, std::vector<int> sel);
     static double Mantel(const Matrix<double>& A, const Matrix<double>& B);
-    static Matrix<double> Dist(const Matrix<double>& A);
     static double Partial(double rab, double rac, double rbc);
-    std::vector<double> Rao() const;
+    Matrix<double> Rao() const;
     Matrix<double> DarkDiversity() const;
 };
 
