@@ -1,38 +1,23 @@
 #include "RankingFixture.hpp"
 
 #include <algorithm>
+#include <fstream>
 #include <numeric>
+
+#include "data/Formda.hpp"
+#include "support/Scenario.hpp"
 
 namespace kolvar::test {
 
-namespace {
-const auto M = Matrix<double>::FromRows;
-}
-
 TinyRanking::TinyRanking() {
-    d.nch = 3;
-    d.ncsm = 5;
-    d.tcst = 5;
-    d.nenv = 2;
-    d.chLabel = {"Ht", "Sla", "Seed"};
-    d.reLabel = {"c1", "c2", "c3", "c4", "c5"};
-    d.envLabel = {"e1", "e2"};
-    d.chtype = {3, 3, 3};
-    d.chrange = {0, 0, 0};
-    d.onsta = {5, 5, 5};
+    // B, W (OTUs x communities), E and an all-zero phylogeny; the settings the
+    // file does not hold follow.
+    std::ifstream file(SourcePath("tests/ranking/data/tinyFormda.txt"));
+    d = ReadFormda(con, file, "tinyFormda.txt");
     d.weight = {1, 1, 1};
-    d.csm_Float = M({{1.0, 10, 0.5}, {2.0, 14, 0.1}, {4.0, 11, 0.9}, {7.0, 20, 0.4}, {3.0, 16, 0.7}});
-    // OTUs x communities.
-    d.cadat = M({{3, 0, 1, 2, 0}, {1, 2, 0, 2, 1}, {0, 4, 2, 0, 1}, {0, 1, 3, 1, 2}, {2, 0, 1, 4, 3}});
-    d.env = M({{1.0, 5}, {2.5, 3}, {4.0, 8}, {0.5, 6}, {3.0, 1}});
-    d.optEnvVarType = 1;
-    d.envVarType = {3, 3};
     d.eVarSelect = {1, 1, 0, 0, 0};
     d.weight_OTUs = {1, 1, 1, 1, 1};
     d.partition_OTUs = {1, 2, 3, 4, 5};
-    d.phylogenyRese = Matrix<double>(5, 5);
-    d.phylogenyMatrixType = 1;
-    d.hasPhylogeny = true;
 
     opt.sDigits = 6;
     session.sessionName = "tiny";
