@@ -1,8 +1,7 @@
 #pragma once
 // A tiny data set (data/tinyFormda.txt: 5 OTUs, 5 communities, 3 quantitative
-// traits, 2 variables)
-// with every setting a ranking reads, and plain reference computations written
-// out pair by pair, independent of the library routines.
+// traits, 2 variables) with every setting a ranking reads, and plain reference
+// computations written out pair by pair, independent of the library routines.
 
 #include <cmath>
 #include <sstream>
