@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "RankingFixture.hpp"
-#include "ranking/NicheConservation.hpp"
 #include "ranking/SubsetSearch.hpp"
 #include "support/TestData.hpp"
 
@@ -58,26 +57,6 @@ TEST_P(CriteriaTest, EveryCodeMatchesThePlainComputation) {
     EXPECT_NEAR(Evaluate(f, 4, sel), rPX, 1e-12);
     EXPECT_NEAR(Evaluate(f, 5, sel), rPT, 1e-12);
     EXPECT_NEAR(Evaluate(f, 6, sel), Reference::Partial(rPX, rXT, rPT), 1e-12);
-
-    // Niche conservation: products of the same correlations.
-    f.fa.opt_struct = 15;
-    RankingData rd;
-    Needs needs;
-    needs.T = needs.X = needs.DX = needs.P = needs.E = true;
-    PrepareRankingData(f.Inputs(), needs, rd, nullptr);
-    SubsetWork w;
-    w.Allocate(rd);
-    w.select = sel;
-    SubsetStats s{};
-    const double rPE = Reference::Mantel(DP, DE);
-    EvaluateNicheConservation(rd, 15, rPE, w, s);
-    EXPECT_NEAR(s[nsValue], rPX * rXE, 1e-12);
-    EXPECT_NEAR(s[nsBetaNiche], rPT * rTE, 1e-12);
-    EXPECT_NEAR(s[nsXE_T], Reference::Partial(rXE, rXT, rTE), 1e-12);
-    EXPECT_NEAR(s[nsPE_T], Reference::Partial(rPE, rPT, rTE), 1e-12);
-    EXPECT_NEAR(s[nsXE_PT], Reference::Partial(s[nsXE_T], s[nsPX_T], s[nsPE_T]), 1e-12);
-    EvaluateNicheConservation(rd, 14, rPE, w, s);
-    EXPECT_NEAR(s[nsValue], rPT * rTE, 1e-12);
 }
 
 INSTANTIATE_TEST_SUITE_P(Subsets, CriteriaTest,
@@ -113,23 +92,18 @@ TEST(Criteria, ProcrusteAndRvUseTheRawMatrices) {
     const std::vector<int> sel{1, 1, 1};
     f.fa.opt_ro = 3;
     const Reference r(f, sel);
-    // RV of the column-centred X and E, written out.
-    auto centred = [](Matrix<double> A) {
+    // RV of the column-centred X and E, written out: their cross-product matrices compared.
+    auto crossCentred = [](const Matrix<double>& A) {
+        Matrix<double> C(A.rows(), A.rows());
         for (std::size_t k = 0; k < A.cols(); ++k) {
             double m = 0;
-            for (std::size_t i = 0; i < A.rows(); ++i) m += A[i][k];
-            for (std::size_t i = 0; i < A.rows(); ++i) A[i][k] -= m / A.rows();
+            for (std::size_t i = 0; i < A.rows(); ++i) m += A[i][k] / A.rows();
+            for (std::size_t i = 0; i < A.rows(); ++i)
+                for (std::size_t j = 0; j < A.rows(); ++j) C[i][j] += (A[i][k] - m) * (A[j][k] - m);
         }
-        return A;
-    };
-    auto cross = [](const Matrix<double>& A) {
-        Matrix<double> C(A.rows(), A.rows());
-        for (std::size_t i = 0; i < A.rows(); ++i)
-            for (std::size_t j = 0; j < A.rows(); ++j)
-                for (std::size_t k = 0; k < A.cols(); ++k) C[i][j] += A[i][k] * A[j][k];
         return C;
     };
-    const auto Cx = cross(centred(r.X)), Ce = cross(centred(r.E));
+    const auto Cx = crossCentred(r.X), Ce = crossCentred(r.E);
     double xy = 0, xx = 0, yy = 0;
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j) {
