@@ -76,44 +76,6 @@ TEST(Criteria, GroupedTypesKeepRaoOnTheOTUsAndCompareDarkDiversityTypeByType) {
     EXPECT_EQ(grouped, Evaluate(f, 1, sel));
 }
 
-TEST(Criteria, TraitDistancesStayEuclideanWhateverTheCommunityOption) {
-    // Options 3 to 5 would convert DT as if it held cross products or correlations.
-    TinyRanking f;
-    const std::vector<int> sel{1, 0, 1};
-    const double euclid = Evaluate(f, 11, sel);
-    for (int option : {3, 4, 5}) {
-        f.hier.rese_opt = option;
-        EXPECT_EQ(Evaluate(f, 11, sel), euclid) << option;
-    }
-}
-
-TEST(Criteria, ProcrusteAndRvUseTheRawMatrices) {
-    TinyRanking f;
-    const std::vector<int> sel{1, 1, 1};
-    f.fa.opt_ro = 3;
-    const Reference r(f, sel);
-    // RV of the column-centred X and E, written out: their cross-product matrices compared.
-    auto crossCentred = [](const Matrix<double>& A) {
-        Matrix<double> C(A.rows(), A.rows());
-        for (std::size_t k = 0; k < A.cols(); ++k) {
-            double m = 0;
-            for (std::size_t i = 0; i < A.rows(); ++i) m += A[i][k] / A.rows();
-            for (std::size_t i = 0; i < A.rows(); ++i)
-                for (std::size_t j = 0; j < A.rows(); ++j) C[i][j] += (A[i][k] - m) * (A[j][k] - m);
-        }
-        return C;
-    };
-    const auto Cx = crossCentred(r.X), Ce = crossCentred(r.E);
-    double xy = 0, xx = 0, yy = 0;
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 5; ++j) {
-            xy += Cx[i][j] * Ce[i][j];
-            xx += Cx[i][j] * Cx[i][j];
-            yy += Ce[i][j] * Ce[i][j];
-        }
-    EXPECT_NEAR(Evaluate(f, 10, sel), xy / std::sqrt(xx * yy), 1e-12);
-}
-
 TEST(Criteria, NominalTraitStillGivesFiniteValuesForTheAcceptedMeanCriteria) {
     // 12, 13, 14 and 22 are hidden but accepted with a nominal trait: their
     // means are formed from the trait's codes and must stay finite.

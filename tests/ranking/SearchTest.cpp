@@ -79,31 +79,37 @@ std::string Record(TinyRanking& f, const ScratchDir& dir, int code, int threads)
 struct SearchCase {
     const char* name;  // the record is tests/ranking/data/<name>.txt
     int code;          // 0: niche conservation, its criterion in optStruct
-    int optStruct, minTraits, maxTraits;
-    std::vector<double> weight;
-    std::vector<int> partition, eVarSelect;
-    bool seedCopiesHt, intermediate, saveStruct;
+    int optStruct = 1, minTraits = 1, maxTraits = 3;
+    std::vector<double> weight{1, 1, 1};
+    std::vector<int> partition{1, 2, 3, 4, 5}, eVarSelect{1, 1, 0, 0, 0};
+    bool seedCopiesHt = false, intermediate = false, saveStruct = false;
+    int optRo = 1, reseOpt = 6;
 };
 
 TEST(Search, EveryThreadCountWritesTheRecordedResults) {
-    const std::vector<int> all{1, 2, 3, 4, 5}, some{1, 1, 0, 0, 0};
     const SearchCase cases[] = {
         // Sla has weight 0: counted in the 6 iterations, never evaluated (3 values) nor listed.
-        {"zero_weight", 10, 1, 1, 2, {1, 0, 1}, all, some, false, true, false},
-        {"rao_zero_weight", 1, 1, 1, 3, {1, 0, 1}, all, some, false, true, false},
+        {.name = "zero_weight", .code = 10, .maxTraits = 2, .weight = {1, 0, 1}, .intermediate = true},
+        {.name = "rao_zero_weight", .code = 1, .weight = {1, 0, 1}, .intermediate = true},
         // Seed copies Ht: the best of size 1 and the first of the list is Ht, the earlier subset.
-        {"equal_values", 10, 1, 1, 1, {1, 0, 1}, all, some, true, false, false},
+        {.name = "equal_values", .code = 10, .maxTraits = 1, .weight = {1, 0, 1}, .seedCopiesHt = true},
         // No variable: every correlation with E is 0, so every size reads "none".
-        {"partial_none", 12, 1, 1, 3, {1, 1, 1}, all, {0, 0, 0, 0, 0}, false, false, false},
-        {"full_size", 11, 1, 3, 3, {1, 1, 1}, all, some, false, true, false},
+        {.name = "partial_none", .code = 12, .eVarSelect = {0, 0, 0, 0, 0}},
+        {.name = "full_size", .code = 11, .minTraits = 3, .intermediate = true},
         // One type: nothing is evaluated and the rejection says why.
-        {"one_type", 10, 1, 1, 3, {1, 1, 1}, {1, 1, 1, 1, 1}, some, false, false, false},
-        {"partial_all", 12, 1, 1, 3, {1, 1, 1}, all, some, false, true, false},
+        {.name = "one_type", .code = 10, .partition = {1, 1, 1, 1, 1}},
+        {.name = "partial_all", .code = 12, .intermediate = true},
         // 7 subsets then unfilled slots in the list of 100, best first.
-        {"niche_beta", 0, 14, 1, 3, {1, 1, 1}, all, some, false, false, false},
-        {"niche_alpha_beta", 0, 15, 1, 3, {1, 1, 1}, all, some, false, true, true},
+        {.name = "niche_beta", .code = 0, .optStruct = 14},
+        {.name = "niche_alpha_beta", .code = 0, .optStruct = 15, .intermediate = true, .saveStruct = true},
         // Three similarity blocks, one per trait, and the Rao entropies.
-        {"structures", 2, 1, 1, 1, {1, 1, 1}, all, some, false, true, true},
+        {.name = "structures", .code = 2, .maxTraits = 1, .intermediate = true, .saveStruct = true},
+        // Procrustes and RV compare the raw matrices X and E, not their distances.
+        {.name = "procrustes", .code = 10, .intermediate = true, .optRo = 2},
+        {.name = "rv", .code = 10, .intermediate = true, .optRo = 3},
+        // Options 3 to 5 would convert DT as if it held cross products or correlations:
+        // the values equal those of full_size.
+        {.name = "trait_distances_euclidean", .code = 11, .minTraits = 3, .intermediate = true, .reseOpt = 4},
     };
     for (const SearchCase& c : cases)
         for (int threads : {1, 2}) {
@@ -119,6 +125,8 @@ TEST(Search, EveryThreadCountWritesTheRecordedResults) {
                 for (int i = 0; i < 5; ++i) f.d.csm_Float[i][2] = f.d.csm_Float[i][0];
             f.rs.printRankIntermedResults = c.intermediate ? 'y' : 'n';
             f.opt.saveStruct = c.saveStruct ? 'y' : 'n';
+            f.fa.opt_ro = c.optRo;
+            f.hier.rese_opt = c.reseOpt;
             const std::string record = Record(f, dir, c.code, threads);
             const auto path = test::SourcePath(std::string("tests/ranking/data/") + c.name + ".txt");
             EXPECT_EQ(record, test::Slurp(path)) << c.name << ", threads " << threads;
