@@ -52,7 +52,6 @@ Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), selec
         for (int i = 0; i < t; ++i) total += d.cadat[i][c];
         for (int i = 0; i < t; ++i) Wn[c][i] = d.cadat[i][c] / total;
     }
-    W1 = Wn;
     // Gower: each quantitative trait 1 - |a - b| / range, kept in single precision, averaged.
     S = Matrix<double>(t, t);
     for (int i = 0; i < t; ++i)
@@ -61,12 +60,10 @@ Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), selec
             int count = 0;
             for (int k = 0; k < p; ++k) {
                 if (!select[k]) continue;
-                double mx = d.csm_Float[0][k], mn = mx;
-                for (int o = 0; o < t; ++o) {
-                    mx = std::max(mx, d.csm_Float[o][k]);
-                    mn = std::min(mn, d.csm_Float[o][k]);
-                }
-                sum += static_cast<float>(1.0 - std::fabs(d.csm_Float[i][k] - d.csm_Float[j][k]) / (mx - mn));
+                std::vector<double> column(t);
+                for (int o = 0; o < t; ++o) column[o] = d.csm_Float[o][k];
+                const auto [mn, mx] = std::minmax_element(column.begin(), column.end());
+                sum += static_cast<float>(1.0 - std::fabs(d.csm_Float[i][k] - d.csm_Float[j][k]) / (*mx - *mn));
                 ++count;
             }
             S[i][j] = sum / count;
@@ -101,14 +98,12 @@ Reference::Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), selec
         if (!select[k]) continue;
         double norm = 0;
         for (int c = 0; c < n; ++c) {
-            for (int i = 0; i < t; ++i) T[c][k] += W1[c][i] * d.csm_Float[i][k];
+            for (int i = 0; i < t; ++i) T[c][k] += Wn[c][i] * d.csm_Float[i][k];
             norm += T[c][k] * T[c][k];
         }
         for (int c = 0; c < n; ++c) T[c][k] /= std::sqrt(norm);
     }
-    int nE = 0;
-    for (int e = 0; e < d.nenv; ++e) nE += d.eVarSelect[e];
-    E = Matrix<double>(n, nE);
+    E = Matrix<double>(n, std::count(d.eVarSelect.begin(), d.eVarSelect.begin() + d.nenv, 1));
     for (int c = 0, col = 0; c < n; ++c, col = 0)
         for (int e = 0; e < d.nenv; ++e)
             if (d.eVarSelect[e]) E[c][col++] = d.env[c][e];

@@ -16,7 +16,6 @@ namespace kolvar::test {
 
 struct TinyRanking {
     TinyRanking();
-    Console& Con() { return con; }
     RankingInputs Inputs(int threads = 0);
 
     std::istringstream in;
@@ -37,7 +36,7 @@ struct TinyRanking {
 struct Reference {
     const TinyRanking& f;
     std::vector<int> select, labels;  // labels: the types of the partition, sorted
-    Matrix<double> Wn, W1, S, U, X, T, E;
+    Matrix<double> Wn, S, U, X, T, E;
     Reference(const TinyRanking& fixture, std::vector<int> sel);
     static double Mantel(const Matrix<double>& A, const Matrix<double>& B);
     static double Partial(double rab, double rac, double rbc);
