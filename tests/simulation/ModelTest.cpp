@@ -155,32 +155,38 @@ TEST(MetacommunityModel, SameSeedSameRunAndFeedbackMovesTheEcosystem) {
     EXPECT_GT(moved, 0.0);
 }
 
-TEST(MetacommunityModel, OneArrivalPerSiteAndStepWhenEverythingSurvives) {
-    MetacommunitySimulation_Input in = Certain(4, 3, 100, 10);
-    Simulate(in, 3);
-    EXPECT_EQ(in.totalAbundance, 40);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(in.abundancePerSite[i], 10);
-}
-
-TEST(MetacommunityModel, DensityActsByWholeMultiplesOfCapacity) {
-    // Density survival 1 at density 0, 0 from density 1 on: a site grows to its
-    // capacity c, loses one, and stays at c - 1.
-    for (int c : {1, 3, 5}) {
-        MetacommunitySimulation_Input in = Certain(3, 2, c, 30);
-        Fill(in.densityParams, 0.5, -1000);
-        Simulate(in, 8);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(in.abundancePerSite[i], c - 1) << "capacity " << c;
+TEST(MetacommunityModel, CertainDesignsEndAsTheRulesSay) {
+    struct Case {
+        int sites, otus, capacity, steps;
+        double survivalCentre, densityCentre, trait0;  // trait0: OTU 1's trait, 0 the expected value
+        int perSite;                                    // individuals at every site in the end
+    };
+    const Case cases[] = {
+        // Everything survives: one arrival per site and step.
+        {4, 3, 100, 10, 1.0, 1000, 0, 10},
+        // Density survival 1 at density 0, 0 from density 1 on: a site grows to
+        // its capacity c, loses one, and stays at c - 1.
+        {3, 2, 1, 30, 1.0, 0.5, 0, 0},
+        {3, 2, 3, 30, 1.0, 0.5, 0, 2},
+        {3, 2, 5, 30, 1.0, 0.5, 0, 4},
+        // One step: the newborns, of age 0.
+        {5, 2, 100, 1, 1.0, 1000, 0, 1},
+        // Distances 1 and 0, survival 0 past a centre below both: nobody establishes.
+        {3, 2, 10, 20, -1.0, 1000, 1.0, 0},
+    };
+    for (const Case& c : cases) {
+        MetacommunitySimulation_Input in = Certain(c.sites, c.otus, c.capacity, c.steps);
+        Fill(in.survivalParams[0], c.survivalCentre, -1000);
+        Fill(in.densityParams, c.densityCentre, -1000);
+        in.traits[0][0] = c.trait0;
+        Simulate(in, 3);
+        EXPECT_EQ(in.totalAbundance, c.sites * c.perSite) << c.steps << " steps, capacity " << c.capacity;
+        for (int i = 0; i < c.sites; ++i) {
+            EXPECT_EQ(in.abundancePerSite[i], c.perSite);
+            EXPECT_LE(in.averageAge[i][in.nOTUs], c.steps - 1);  // a newborn has age 0
+            EXPECT_EQ(in.cwm[0][i], 0.0);  // traits 0 where anybody lives; no NaN at empty sites
+        }
     }
-}
-
-TEST(MetacommunityModel, NewbornsHaveAgeZero) {
-    // Age survival 1 below one lifespan, 0 from it on; lifespan 1 year of 1 step.
-    MetacommunitySimulation_Input in = Certain(5, 2, 100, 1);
-    Fill(in.ageSurvivalParams, 0.5, -1000);
-    in.maxLifespan.assign(2, 1);
-    Simulate(in, 4);
-    EXPECT_EQ(in.totalAbundance, 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(in.averageAge[i][in.nOTUs], 0.0);
 }
 
 TEST(MetacommunityModel, StepThresholdRecordsRichnessWhenAbundanceNeverReachesIt) {
@@ -200,16 +206,6 @@ TEST(MetacommunityModel, StepThresholdRecordsRichnessWhenAbundanceNeverReachesIt
     for (int j = 0; j < 4; ++j) richNow += in.composition[0][j] > 0;
     EXPECT_EQ(in.colonizations[0], richNow - richnessAt5);
     EXPECT_EQ(in.extinctions[0], 0);
-}
-
-TEST(MetacommunityModel, NoEstablishmentLeavesEverySiteEmpty) {
-    MetacommunitySimulation_Input in = Certain(3, 2, 10, 20);
-    in.traits[0][0] = 1.0;  // distances 1 and 0: survival 0 past the centre
-    for (auto& m : in.survivalParams) Fill(m, -1.0, -1000);
-    Simulate(in, 2);
-    EXPECT_EQ(in.totalAbundance, 0);
-    for (int t = 0; t < in.nTraits; ++t)
-        for (int i = 0; i < in.nSites; ++i) EXPECT_EQ(in.cwm[t][i], 0.0);
 }
 
 TEST(MetacommunityModel, StepFilesHoldEveryStep) {
