@@ -33,23 +33,10 @@ namespace {
 TEST(MetacommunityModelMemory, StepsDoNotAllocate) {
     // Capacity 1 per site and certain death at density 1: every birth list holds
     // at most one individual, so after the first steps nothing is left to grow.
-    MetacommunitySimulation_Input in = test::Sized(3, 2, 2, 2, 1, 400, true);
-    in.weightByAge = true;
-    in.stepsPerYear = 2;
-    in.thresholdProportion = 0.2;
-    for (auto& m : in.survivalParams) test::Fill(m, 1.0, -0.5);
-    in.traits = Matrix<double>::FromRows({{-1.0, 0.5}, {1.0, -0.5}});
-    test::Fill(in.dispersalParams, 0.5, -1);
+    MetacommunitySimulation_Input in = test::RandomDesign(true);  // feedback: filtering recomputed every step
+    in.maxIndividuals = in.nSites;
+    in.nSteps = 400;
     test::Fill(in.densityParams, 0.5, -1000);
-    test::Fill(in.ageSurvivalParams, 0.9, -1);
-    test::Fill(in.inertiaParams, 0.5, -1);
-    in.maxLifespan.assign(2, 3);
-    in.ecosystem = Matrix<double>::FromRows({{-1.0, 0.0, 1.0}, {-0.5, 1.0, -0.5}, {0.0, 0.0, 0.0}});
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) in.siteDistances[i][k] = i == k ? 0 : 0.5;
-    in.responseParams[0][0] = 0.7;
-    in.responseParams[1][1] = 0.4;
-    in.effectParams[0][0] = 0.5;  // feedback on: filtering recomputed every step
     Random rnd = test::Seeded(13);
     int step = 0;
     long atStep100 = 0;

@@ -30,36 +30,6 @@ MetacommunitySimulation_Input Certain(int nSites, int nOTUs, int capacity, int n
     return in;
 }
 
-// A design with real randomness in every process.
-MetacommunitySimulation_Input Random3(bool feedback) {
-    MetacommunitySimulation_Input in = test::Sized(6, 7, 2, 2, 8, 300, true);
-    in.stepsPerYear = 4;
-    in.thresholdProportion = 0.5;
-    in.weightByAge = true;
-    in.traits = test::UniformMatrix(7, 2, 99, 2, -1);
-    const Matrix<double> centres = test::UniformMatrix(2, 7, 98, 0.5, 0.3);
-    const Matrix<double> factors = test::UniformMatrix(2, 6, 97, 2, -1);
-    for (int t = 0; t < in.nTraits; ++t) {
-        Fill(in.survivalParams[t], 0, -3);
-        for (int j = 0; j < in.nOTUs; ++j) in.survivalParams[t][j][0] = centres[t][j];
-    }
-    Fill(in.dispersalParams, 0.5, -2);
-    Fill(in.densityParams, 0.7, -2);
-    Fill(in.ageSurvivalParams, 0.6, -2);
-    Fill(in.inertiaParams, 0.5, -1);
-    for (int j = 0; j < in.nOTUs; ++j) in.maxLifespan[j] = 2 + j % 3;
-    for (int i = 0; i < in.nSites; ++i) {
-        for (int k = 0; k < in.nSites; ++k) in.siteDistances[i][k] = std::fabs(i - k) / 5.0;
-        for (int v = 0; v < 2; ++v) in.ecosystem[v][i] = factors[v][i];
-        in.ecosystem[2][i] = in.ecosystem[0][i] * in.ecosystem[1][i];
-    }
-    in.responseParams[0][0] = 0.8;
-    in.responseParams[1][1] = -0.5;
-    in.responseParams[1][2] = 0.3;
-    if (feedback) in.effectParams[1][0] = 0.9;
-    return in;
-}
-
 void ExpectConsistent(const MetacommunitySimulation_Input& in) {
     int total = 0;
     for (int i = 0; i < in.nSites; ++i) {
@@ -85,7 +55,7 @@ void Simulate(MetacommunitySimulation_Input& in, unsigned long seed) {
 }
 
 TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
-    MetacommunitySimulation_Input in = Random3(true);
+    MetacommunitySimulation_Input in = test::RandomDesign(true);
     Random rnd = test::Seeded(5);
     int steps = 0, previous = 0;
     MetacommunitySimulation(in, rnd, [&](const char*) {
@@ -133,7 +103,7 @@ TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
 }
 
 TEST(MetacommunityModel, SameSeedSameRunAndFeedbackMovesTheEcosystem) {
-    MetacommunitySimulation_Input a = Random3(true), b = Random3(true), still = Random3(false);
+    MetacommunitySimulation_Input a = test::RandomDesign(true), b = test::RandomDesign(true), still = test::RandomDesign(false);
     const Matrix<double> start = a.ecosystem;
     for (MetacommunitySimulation_Input* in : {&a, &b, &still}) Simulate(*in, 11);
     for (int i = 0; i <= a.nSites; ++i)
