@@ -1,9 +1,11 @@
 // The search as a whole on the tiny data set: the comparison and list rules,
-// traits of weight 0, equal values, thread counts, and the results files.
+// traits of weight 0, equal values, thread counts, and the results files. Each
+// search of the table must write, at 1 and 2 threads, the record kept in
+// data/: its results, progress, rejections, subset table and structures, read
+// through by hand for the property its comment names when it was recorded.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "RankingFixture.hpp"
