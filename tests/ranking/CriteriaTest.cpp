@@ -33,7 +33,8 @@ TEST_P(CriteriaTest, EveryCodeMatchesThePlainComputation) {
     TinyRanking f;
     const std::vector<int> sel = GetParam().select;
     const Reference r(f, sel);
-    const auto DE = test::EuclideanDistances(r.E), DX = test::EuclideanDistances(r.X), DT = test::EuclideanDistances(r.T);
+    const auto DE = test::EuclideanDistances(r.E), DX = test::EuclideanDistances(r.X);
+    const auto DT = test::EuclideanDistances(r.T);
     const double rXE = Reference::Mantel(DX, DE), rTE = Reference::Mantel(DT, DE), rXT = Reference::Mantel(DX, DT);
     EXPECT_NEAR(Evaluate(f, 10, sel), rXE, 1e-12);
     EXPECT_NEAR(Evaluate(f, 11, sel), rTE, 1e-12);

@@ -70,7 +70,8 @@ TEST(BestList, AbsoluteModeStartsAtZeroAndKeepsEarlierEquals) {
 std::string Record(TinyRanking& f, const ScratchDir& dir, int code, int threads) {
     std::string out;
     for (const auto& l : Lines(test::WithoutTimeStamps(RunSearch(f, dir, code, threads))))
-        if (l.rfind("Maximum number of processors", 0) != 0 && l.find("KOLVAR v.") == std::string::npos) out += l + '\n';
+        if (l.rfind("Maximum number of processors", 0) != 0 && l.find("KOLVAR v.") == std::string::npos)
+            out += l + '\n';
     for (const std::string& m : f.progress) out += "progress: " + m + '\n';
     out += "errors:\n" + f.err.str() + "tinyRanking.tsv:\n";
     for (const auto& l : Lines(dir.Read("tinyRanking.tsv"))) out += l.substr(l.find('\t') + 1) + '\n';
@@ -133,8 +134,8 @@ TEST(Search, EveryThreadCountWritesTheRecordedResults) {
             const auto path = test::SourcePath(std::string("tests/ranking/data/") + c.name + ".txt");
             EXPECT_EQ(record, test::Slurp(path)) << c.name << ", threads " << threads;
             if (c.code != 0 && !c.saveStruct) {
-                EXPECT_NE(dir.Read(f.rs.whichChorder).find("processors the program used: " + std::to_string(threads) + "\n"),
-                          std::string::npos) << c.name;
+                const std::string used = "processors the program used: " + std::to_string(threads) + "\n";
+                EXPECT_NE(dir.Read(f.rs.whichChorder).find(used), std::string::npos) << c.name;
             }
         }
 }

@@ -18,8 +18,8 @@ TEST(RankingSettings, RefusalsByDataSet) {
             for (bool nominal : {false, true})
                 for (int c : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 21, 22, 23, 24}) {
                     const char* why = CriterionRefusal(c, nenv, phyl, nominal);
-                    record += std::to_string(c) + (nenv ? " E" : "") + (phyl ? " P" : "") + (nominal ? " nominal" : "") +
-                              ": " + (why ? why : "accepted") + '\n';
+                    record += std::to_string(c) + (nenv ? " E" : "") + (phyl ? " P" : "") +
+                              (nominal ? " nominal" : "") + ": " + (why ? why : "accepted") + '\n';
                 }
     const auto path = test::SourcePath("tests/ranking/data/refusals.txt");
     EXPECT_EQ(record, test::Slurp(path));

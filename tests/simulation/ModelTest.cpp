@@ -2,6 +2,7 @@
 // outcome follows from the rules by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -76,16 +77,18 @@ TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
         // Ages are averages of ages no older than the run.
         EXPECT_GE(in.averageAge[i][in.nOTUs], 0);
         EXPECT_LE(in.averageAge[i][in.nOTUs], in.nSteps / double(in.stepsPerYear));
-    }
-    // The weighted composition is age x abundance with rows to unit totals, and
-    // the CWM its product with the traits.
-    for (int i = 0; i < in.nSites; ++i) {
         double total = 0, weighted = 0;
         for (int j = 0; j < in.nOTUs; ++j) {
             total += in.weightedComposition[i][j];
             weighted += in.composition[i][j] * in.averageAge[i][j];
         }
+        // The site average is the abundance-weighted mean of its OTU averages.
+        if (in.abundancePerSite[i] > 0) {
+            EXPECT_NEAR(weighted / in.abundancePerSite[i], in.averageAge[i][in.nOTUs], 1e-9);
+        }
         if (weighted == 0) continue;
+        // The weighted composition is age x abundance with rows to unit totals,
+        // and the CWM its product with the traits.
         EXPECT_NEAR(total, 1.0, 1e-12);
         for (int t = 0; t < in.nTraits; ++t) {
             double cwm = 0;
@@ -93,17 +96,11 @@ TEST(MetacommunityModel, BookkeepingHoldsAtEveryStep) {
             EXPECT_NEAR(in.cwm[t][i], cwm / weighted, 1e-12);
         }
     }
-    // The site average is the abundance-weighted mean of its OTU averages.
-    for (int i = 0; i < in.nSites; ++i) {
-        if (in.abundancePerSite[i] == 0) continue;
-        double sum = 0;
-        for (int j = 0; j < in.nOTUs; ++j) sum += in.composition[i][j] * in.averageAge[i][j];
-        EXPECT_NEAR(sum / in.abundancePerSite[i], in.averageAge[i][in.nOTUs], 1e-9);
-    }
 }
 
 TEST(MetacommunityModel, SameSeedSameRunAndFeedbackMovesTheEcosystem) {
-    MetacommunitySimulation_Input a = test::RandomDesign(true), b = test::RandomDesign(true), still = test::RandomDesign(false);
+    MetacommunitySimulation_Input a = test::RandomDesign(true), b = test::RandomDesign(true);
+    MetacommunitySimulation_Input still = test::RandomDesign(false);
     const Matrix<double> start = a.ecosystem;
     for (MetacommunitySimulation_Input* in : {&a, &b, &still}) Simulate(*in, 11);
     for (int i = 0; i <= a.nSites; ++i)
@@ -163,18 +160,18 @@ TEST(MetacommunityModel, StepThresholdRecordsRichnessWhenAbundanceNeverReachesIt
     MetacommunitySimulation_Input in = Certain(3, 4, 1000, 9);
     in.thresholdProportion = 0.5;  // abundance threshold 1500 is never reached
     Random rnd = test::Seeded(21);
-    int richnessAt5 = 0;
+    auto richness = [&] {
+        return std::count_if(in.composition[0].begin(), in.composition[0].end(), [](double a) { return a > 0; });
+    };
+    long richnessAt5 = 0;
     int step = 0;
     MetacommunitySimulation(in, rnd, [&](const char*) {
-        if (++step == 5)
-            for (int j = 0; j < 4; ++j) richnessAt5 += in.composition[0][j] > 0;
+        if (++step == 5) richnessAt5 = richness();
     });
     EXPECT_EQ(in.thresholdStep, 5);  // first step s > 0.5 x 9
     EXPECT_EQ(in.richnessAtThreshold[0], richnessAt5);
     // Colonizations are counted from the threshold on only.
-    int richNow = 0;
-    for (int j = 0; j < 4; ++j) richNow += in.composition[0][j] > 0;
-    EXPECT_EQ(in.colonizations[0], richNow - richnessAt5);
+    EXPECT_EQ(in.colonizations[0], richness() - richnessAt5);
     EXPECT_EQ(in.extinctions[0], 0);
 }
 
