@@ -89,21 +89,21 @@ struct Reference {
                 if (d.eVarSelect[e]) E[c][col++] = d.env[c][e];
     }
     static double Mantel(const Matrix<double>& A, const Matrix<double>& B) {
+        // Pearson correlation of the upper triangles.
         std::vector<double> a, b;
         for (std::size_t i = 0; i < A.rows(); ++i)
             for (std::size_t j = i + 1; j < A.rows(); ++j) {
                 a.push_back(A[i][j]);
                 b.push_back(B[i][j]);
             }
-        const double ma = std::accumulate(a.begin(), a.end(), 0.0) / a.size();
-        const double mb = std::accumulate(b.begin(), b.end(), 0.0) / b.size();
-        double sab = 0, saa = 0, sbb = 0;
-        for (std::size_t k = 0; k < a.size(); ++k) {
-            sab += (a[k] - ma) * (b[k] - mb);
-            saa += (a[k] - ma) * (a[k] - ma);
-            sbb += (b[k] - mb) * (b[k] - mb);
+        for (std::vector<double>* v : {&a, &b}) {
+            const double mean = std::accumulate(v->begin(), v->end(), 0.0) / v->size();
+            for (double& x : *v) x -= mean;
         }
-        return sab / std::sqrt(saa * sbb);
+        const auto dot = [](const std::vector<double>& x, const std::vector<double>& y) {
+            return std::inner_product(x.begin(), x.end(), y.begin(), 0.0);
+        };
+        return dot(a, b) / std::sqrt(dot(a, a) * dot(b, b));
     }
     static double Partial(double rab, double rac, double rbc) {
         return (rab - rac * rbc) / std::sqrt((1 - rac * rac) * (1 - rbc * rbc));

@@ -109,13 +109,10 @@ TEST(GenerateTraits, IdentityCorrelationRangeScalesTheDrawsAndAppendsProducts) {
     TraitSummary sum;
     GenerateTraits(rnd, d, raw, B, sum);
 
-    Stream s(30);
-    std::vector<std::vector<double>> z(5, std::vector<double>(2));
-    for (auto& row : z)
-        for (double& v : row) v = s.U() - 0.5;
+    const Matrix<double> z = test::UniformMatrix(5, 2, 30, 1.0, -0.5);  // the uncorrelated draws, centred
     for (int t = 0; t < 2; ++t) {
         double lo = 1e9, hi = -1e9;
-        for (auto& row : z) lo = std::min(lo, row[t]), hi = std::max(hi, row[t]);
+        for (int j = 0; j < 5; ++j) lo = std::min(lo, z[j][t]), hi = std::max(hi, z[j][t]);
         for (int j = 0; j < 5; ++j) EXPECT_NEAR(raw[j][t], (z[j][t] - lo) / (hi - lo), 1e-12);
     }
     for (int j = 0; j < 5; ++j) EXPECT_DOUBLE_EQ(raw[j][2], raw[j][0] * raw[j][1]);
