@@ -3,15 +3,133 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
 #include "RankingFixture.hpp"
-#include "ranking/NicheConservation.hpp"
 #include "ranking/SubsetSearch.hpp"
+#include "support/TestData.hpp"
 
 namespace kolvar {
 namespace {
 
-using test::Reference;
 using test::TinyRanking;
+
+// Plain references on the tiny data, written out pair by pair, independent of
+// the library routines (selected traits as 0-based flags).
+struct Reference {
+    const TinyRanking& f;
+    std::vector<int> select, labels;  // labels: the types of the partition, sorted
+    Matrix<double> Wn, S, U, X, T, E;
+
+    Reference(const TinyRanking& fx, std::vector<int> sel) : f(fx), select(std::move(sel)) {
+        const DataSet& d = f.d;
+        const int n = d.ncsm, t = d.tcst, p = d.nch;
+        Wn = Matrix<double>(n, t);
+        for (int c = 0; c < n; ++c) {
+            double total = 0;
+            for (int i = 0; i < t; ++i) total += d.cadat[i][c];
+            for (int i = 0; i < t; ++i) Wn[c][i] = d.cadat[i][c] / total;
+        }
+        // Gower: each quantitative trait 1 - |a - b| / range, kept in single precision, averaged.
+        S = Matrix<double>(t, t);
+        for (int i = 0; i < t; ++i)
+            for (int j = 0; j < t; ++j) {
+                double sum = 0;
+                int count = 0;
+                for (int k = 0; k < p; ++k) {
+                    if (!select[k]) continue;
+                    std::vector<double> column(t);
+                    for (int o = 0; o < t; ++o) column[o] = d.csm_Float[o][k];
+                    const auto [mn, mx] = std::minmax_element(column.begin(), column.end());
+                    sum += static_cast<float>(1.0 - std::fabs(d.csm_Float[i][k] - d.csm_Float[j][k]) / (*mx - *mn));
+                    ++count;
+                }
+                S[i][j] = sum / count;
+            }
+        // Each OTU its own type when the partition is 1..5; otherwise types by label.
+        labels = d.partition_OTUs;
+        std::sort(labels.begin(), labels.end());
+        labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
+        const int g = static_cast<int>(labels.size());
+        U = Matrix<double>(t, g);
+        for (int i = 0; i < t; ++i) {
+            double rowSum = 0;
+            for (int c = 0; c < g; ++c) {
+                double sum = 0;
+                int members = 0;
+                for (int o = 0; o < t; ++o)
+                    if (d.partition_OTUs[o] == labels[c]) {
+                        sum += S[i][o];
+                        ++members;
+                    }
+                U[i][c] = sum / members;
+                rowSum += U[i][c];
+            }
+            for (int c = 0; c < g; ++c) U[i][c] /= rowSum;
+        }
+        X = Matrix<double>(n, g);
+        for (int c = 0; c < n; ++c)
+            for (int k = 0; k < g; ++k)
+                for (int i = 0; i < t; ++i) X[c][k] += Wn[c][i] * U[i][k];
+        T = Matrix<double>(n, p);
+        for (int k = 0; k < p; ++k) {
+            if (!select[k]) continue;
+            double norm = 0;
+            for (int c = 0; c < n; ++c) {
+                for (int i = 0; i < t; ++i) T[c][k] += Wn[c][i] * d.csm_Float[i][k];
+                norm += T[c][k] * T[c][k];
+            }
+            for (int c = 0; c < n; ++c) T[c][k] /= std::sqrt(norm);
+        }
+        E = Matrix<double>(n, std::count(d.eVarSelect.begin(), d.eVarSelect.begin() + d.nenv, 1));
+        for (int c = 0, col = 0; c < n; ++c, col = 0)
+            for (int e = 0; e < d.nenv; ++e)
+                if (d.eVarSelect[e]) E[c][col++] = d.env[c][e];
+    }
+    static double Mantel(const Matrix<double>& A, const Matrix<double>& B) {
+        // Pearson correlation of the upper triangles.
+        std::vector<double> a, b;
+        for (std::size_t i = 0; i < A.rows(); ++i)
+            for (std::size_t j = i + 1; j < A.rows(); ++j) {
+                a.push_back(A[i][j]);
+                b.push_back(B[i][j]);
+            }
+        for (std::vector<double>* v : {&a, &b}) {
+            const double mean = std::accumulate(v->begin(), v->end(), 0.0) / v->size();
+            for (double& x : *v) x -= mean;
+        }
+        const auto dot = [](const std::vector<double>& x, const std::vector<double>& y) {
+            return std::inner_product(x.begin(), x.end(), y.begin(), 0.0);
+        };
+        return dot(a, b) / std::sqrt(dot(a, a) * dot(b, b));
+    }
+    static double Partial(double rab, double rac, double rbc) {
+        return (rab - rac * rbc) / std::sqrt((1 - rac * rac) * (1 - rbc * rbc));
+    }
+    Matrix<double> Rao() const {
+        // Square roots of the trait dissimilarities, relative abundances, all ordered pairs.
+        Matrix<double> R(Wn.rows(), 1);
+        for (std::size_t c = 0; c < Wn.rows(); ++c)
+            for (std::size_t i = 0; i < Wn.cols(); ++i)
+                for (std::size_t j = 0; j < Wn.cols(); ++j) R[c][0] += std::sqrt(1 - S[i][j]) * Wn[c][i] * Wn[c][j];
+        return R;
+    }
+    Matrix<double> DarkDiversity() const {
+        // W pooled into the types of X, compared type by type.
+        const DataSet& d = f.d;
+        Matrix<double> Sd(Wn.rows(), 1);
+        for (std::size_t c = 0; c < Wn.rows(); ++c)
+            for (std::size_t k = 0; k < labels.size(); ++k) {
+                double pooled = 0;
+                for (std::size_t i = 0; i < Wn.cols(); ++i)
+                    if (d.partition_OTUs[i] == labels[k]) pooled += Wn[c][i];
+                Sd[c][0] += std::fabs(pooled - X[c][k]);
+            }
+        return Sd;
+    }
+};
 
 double Evaluate(TinyRanking& f, int code, const std::vector<int>& select) {
     RankingData rd;
@@ -33,53 +151,31 @@ TEST_P(CriteriaTest, EveryCodeMatchesThePlainComputation) {
     TinyRanking f;
     const std::vector<int> sel = GetParam().select;
     const Reference r(f, sel);
-    const auto DE = Reference::Dist(r.E), DX = Reference::Dist(r.X), DT = Reference::Dist(r.T);
+    const auto DE = test::EuclideanDistances(r.E), DX = test::EuclideanDistances(r.X);
+    const auto DT = test::EuclideanDistances(r.T);
     const double rXE = Reference::Mantel(DX, DE), rTE = Reference::Mantel(DT, DE), rXT = Reference::Mantel(DX, DT);
     EXPECT_NEAR(Evaluate(f, 10, sel), rXE, 1e-12);
     EXPECT_NEAR(Evaluate(f, 11, sel), rTE, 1e-12);
     EXPECT_NEAR(Evaluate(f, 12, sel), Reference::Partial(rXE, rXT, rTE), 1e-12);
 
-    const std::vector<double> rao = r.Rao();
-    Matrix<double> DR(5, 5);
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 5; ++j) DR[i][j] = std::fabs(rao[i] - rao[j]);
+    const auto DR = test::EuclideanDistances(r.Rao());
     const double rRE = Reference::Mantel(DR, DE), rXR = Reference::Mantel(DX, DR), rTR = Reference::Mantel(DT, DR);
     EXPECT_NEAR(Evaluate(f, 1, sel), rRE, 1e-12);
     const double expectXE_TR = Reference::Partial(Reference::Partial(rXE, rXR, rRE), Reference::Partial(rXT, rXR, rTR),
                                                   Reference::Partial(rTE, rTR, rRE));
     EXPECT_NEAR(Evaluate(f, 2, sel), expectXE_TR, 1e-12);
-    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(test::EuclideanDistances(r.DarkDiversity()), DE), 1e-12);
 
     // Crisp taxa {1,2}, {3,4}, {5}: P is W pooled by taxon.
     Matrix<double> P(5, 3);
     const int taxon[5] = {0, 0, 1, 1, 2};
     for (int c = 0; c < 5; ++c)
         for (int i = 0; i < 5; ++i) P[c][taxon[i]] += r.Wn[c][i];
-    const auto DP = Reference::Dist(P);
+    const auto DP = test::EuclideanDistances(P);
     const double rPX = Reference::Mantel(DP, DX), rPT = Reference::Mantel(DP, DT);
     EXPECT_NEAR(Evaluate(f, 4, sel), rPX, 1e-12);
     EXPECT_NEAR(Evaluate(f, 5, sel), rPT, 1e-12);
     EXPECT_NEAR(Evaluate(f, 6, sel), Reference::Partial(rPX, rXT, rPT), 1e-12);
-
-    // Niche conservation: products of the same correlations.
-    f.fa.opt_struct = 15;
-    RankingData rd;
-    Needs needs;
-    needs.T = needs.X = needs.DX = needs.P = needs.E = true;
-    PrepareRankingData(f.Inputs(), needs, rd, nullptr);
-    SubsetWork w;
-    w.Allocate(rd);
-    w.select = sel;
-    SubsetStats s{};
-    const double rPE = Reference::Mantel(DP, DE);
-    EvaluateNicheConservation(rd, 15, rPE, w, s);
-    EXPECT_NEAR(s[nsValue], rPX * rXE, 1e-12);
-    EXPECT_NEAR(s[nsBetaNiche], rPT * rTE, 1e-12);
-    EXPECT_NEAR(s[nsXE_T], Reference::Partial(rXE, rXT, rTE), 1e-12);
-    EXPECT_NEAR(s[nsPE_T], Reference::Partial(rPE, rPT, rTE), 1e-12);
-    EXPECT_NEAR(s[nsXE_PT], Reference::Partial(s[nsXE_T], s[nsPX_T], s[nsPE_T]), 1e-12);
-    EvaluateNicheConservation(rd, 14, rPE, w, s);
-    EXPECT_NEAR(s[nsValue], rPT * rTE, 1e-12);
 }
 
 INSTANTIATE_TEST_SUITE_P(Subsets, CriteriaTest,
@@ -91,55 +187,12 @@ TEST(Criteria, GroupedTypesKeepRaoOnTheOTUsAndCompareDarkDiversityTypeByType) {
     f.d.partition_OTUs = {2, 2, 1, 3, 3};
     const std::vector<int> sel{1, 1, 0};
     const Reference r(f, sel);
-    const auto DE = Reference::Dist(r.E);
-    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(Reference::Dist(r.DarkDiversity()), DE), 1e-12);
+    const auto DE = test::EuclideanDistances(r.E);
+    EXPECT_NEAR(Evaluate(f, 3, sel), Reference::Mantel(test::EuclideanDistances(r.DarkDiversity()), DE), 1e-12);
     // Rao entropy does not depend on the grouping.
     const double grouped = Evaluate(f, 1, sel);
     f.d.partition_OTUs = {1, 2, 3, 4, 5};
     EXPECT_EQ(grouped, Evaluate(f, 1, sel));
-}
-
-TEST(Criteria, TraitDistancesStayEuclideanWhateverTheCommunityOption) {
-    // Options 3 to 5 would convert DT as if it held cross products or correlations.
-    TinyRanking f;
-    const std::vector<int> sel{1, 0, 1};
-    const double euclid = Evaluate(f, 11, sel);
-    for (int option : {3, 4, 5}) {
-        f.hier.rese_opt = option;
-        EXPECT_EQ(Evaluate(f, 11, sel), euclid) << option;
-    }
-}
-
-TEST(Criteria, ProcrusteAndRvUseTheRawMatrices) {
-    TinyRanking f;
-    const std::vector<int> sel{1, 1, 1};
-    f.fa.opt_ro = 3;
-    const Reference r(f, sel);
-    // RV of the column-centred X and E, written out.
-    auto centred = [](Matrix<double> A) {
-        for (std::size_t k = 0; k < A.cols(); ++k) {
-            double m = 0;
-            for (std::size_t i = 0; i < A.rows(); ++i) m += A[i][k];
-            for (std::size_t i = 0; i < A.rows(); ++i) A[i][k] -= m / A.rows();
-        }
-        return A;
-    };
-    auto cross = [](const Matrix<double>& A) {
-        Matrix<double> C(A.rows(), A.rows());
-        for (std::size_t i = 0; i < A.rows(); ++i)
-            for (std::size_t j = 0; j < A.rows(); ++j)
-                for (std::size_t k = 0; k < A.cols(); ++k) C[i][j] += A[i][k] * A[j][k];
-        return C;
-    };
-    const auto Cx = cross(centred(r.X)), Ce = cross(centred(r.E));
-    double xy = 0, xx = 0, yy = 0;
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 5; ++j) {
-            xy += Cx[i][j] * Ce[i][j];
-            xx += Cx[i][j] * Cx[i][j];
-            yy += Ce[i][j] * Ce[i][j];
-        }
-    EXPECT_NEAR(Evaluate(f, 10, sel), xy / std::sqrt(xx * yy), 1e-12);
 }
 
 TEST(Criteria, NominalTraitStillGivesFiniteValuesForTheAcceptedMeanCriteria) {

@@ -5,106 +5,79 @@
 
 #include "RankingFixture.hpp"
 #include "ranking/RankingSettings.hpp"
+#include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
 
-struct Dialogue {
-    int menus = 0;
-    int hierarchy = 0;
-    std::string out, err;
-};
-
-Dialogue RunDialogue(test::TinyRanking& f, const std::string& answers) {
-    std::istringstream in(answers);
-    std::ostringstream out, err;
-    Console con{in, out, err};
-    Dialogue r;
-    SettingsChRank(con, f.d, f.fa, f.hier, f.rs, [&] { ++r.menus; }, [&] { ++r.hierarchy; });
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
-
 TEST(RankingSettings, RefusalsByDataSet) {
-    struct Row {
-        int nenv;
-        bool phyl, nominal;
-        std::vector<int> refused;
+    // 12, 13, 14 and 22 are hidden but accepted with a nominal trait.
+    std::string record;
+    for (int nenv : {2, 0})
+        for (bool phyl : {true, false})
+            for (bool nominal : {false, true})
+                for (int c : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 21, 22, 23, 24}) {
+                    const char* why = CriterionRefusal(c, nenv, phyl, nominal);
+                    record += std::to_string(c) + (nenv ? " E" : "") + (phyl ? " P" : "") +
+                              (nominal ? " nominal" : "") + ": " + (why ? why : "accepted") + '\n';
+                }
+    const auto path = test::SourcePath("tests/ranking/data/refusals.txt");
+    EXPECT_EQ(record, test::Slurp(path));
+}
+
+// A dialogue's record: the console texts, how often the menu heading and the
+// hierarchy dialogue were shown, and every setting the dialogue writes.
+std::string RunDialogue(test::TinyRanking& f, const std::string& answers) {
+    std::istringstream in(answers);
+    std::ostringstream out, err, record;
+    Console con{in, out, err};
+    int menus = 0, hierarchy = 0;
+    SettingsChRank(con, f.d, f.fa, f.hier, f.rs, [&] { ++menus; }, [&] { ++hierarchy; });
+    record << out.str() << "errors:\n" << err.str() << "\nmenus: " << menus << "\nhierarchy: " << hierarchy
+           << "\nopt_struct: " << f.fa.opt_struct << "\nincludePhylogeny: " << f.fa.includePhylogeny
+           << "\nrese_opt: " << f.hier.rese_opt << "\noptUnitTotalAdjust1: " << f.rs.optUnitTotalAdjust1
+           << "\nrankingAlgorithm: " << f.rs.rankingAlgorithm << "\ntypes: " << f.rs.nMinCSTGroupsChRank << ' '
+           << f.rs.nMaxCSTGroupsChRank << "\ntraits: " << f.rs.nMinTraitsChRank << ' ' << f.rs.nMaxTraitsChRank
+           << "\nintermediate: " << f.rs.printRankIntermedResults << "\nresults: " << f.rs.whichChorder << '\n';
+    return record.str();
+}
+
+TEST(RankingSettings, DialoguesGiveTheRecordedTextsAndSettings) {
+    struct Case {
+        const char* name;  // the record is tests/ranking/data/dialogue_<name>.txt
+        const char* answers;
+        bool variables, phylogeny, nominal, grouped;
+        int reseOpt;
     };
-    const Row rows[] = {
-        {2, true, false, {}},
-        {0, true, false, {1, 9, 10, 14, 15, 16, 17, 24}},
-        {2, false, false, {11, 12, 13, 14, 15}},
-        {2, true, true, {9, 10, 17, 23, 24}},  // 12, 13, 14 and 22 are hidden but accepted
+    const Case cases[] = {
+        // Only the Beals criteria are offered; 1 and 11 are refused, 16 accepted unlisted then 21.
+        {"no_variables_no_phylogeny", "1\n11\n16\n21\n1\n4\n3\nn\n", false, false, false, false, 6},
+        // 9 and 23 show the menu again; 22 is hidden but accepted.
+        {"nominal", "9\n23\n22\n1\n1\ny\n", true, true, true, false, 6},
+        // Unlisted criteria are accepted; 10 and 16 force Euclidean distances between communities.
+        {"unlisted_14", "14\n1\n3\nn\n", true, true, false, false, 6},
+        {"unlisted_15", "15\n1\n3\nn\n", true, true, false, false, 6},
+        {"unlisted_17", "17\n1\n3\nn\n", true, true, false, false, 6},
+        {"unlisted_24", "24\n1\n3\nn\n", true, true, false, false, 6},
+        {"forced_10", "10\n1\n3\nn\n", true, true, false, false, 10},
+        {"forced_16", "16\n1\n3\nn\n", true, true, false, false, 10},
+        // Types are the 3 groups of the partition; Sla (weight 0) does not count in the size bounds.
+        {"grouped", "1\n0\n1\n2\n3\n2\nn\n", true, true, false, true, 6},
     };
-    for (const Row& r : rows)
-        for (int c : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 21, 22, 23, 24}) {
-            const bool refused = std::find(r.refused.begin(), r.refused.end(), c) != r.refused.end();
-            EXPECT_EQ(CriterionRefusal(c, r.nenv, r.phyl, r.nominal) != nullptr, refused)
-                << c << " nenv " << r.nenv << " phyl " << r.phyl << " nominal " << r.nominal;
+    for (const Case& c : cases) {
+        test::TinyRanking f;
+        f.d.nenv = c.variables ? 2 : 0;
+        f.d.hasPhylogeny = c.phylogeny;
+        if (c.nominal) f.d.chtype = {3, 2, 3};
+        if (c.grouped) {
+            f.d.partition_OTUs = {4, 4, 7, 1, 7};
+            f.d.weight = {1, 0, 0.5};
         }
-}
-
-TEST(RankingSettings, NoVariablesNoPhylogenyOffersOnlyBealsCriteria) {
-    test::TinyRanking f;
-    f.d.nenv = 0;
-    f.d.hasPhylogeny = false;
-    const Dialogue r = RunDialogue(f, "1\n11\n16\n21\n1\n4\n3\nn\n");
-    EXPECT_EQ(r.menus, 4);
-    EXPECT_EQ(r.hierarchy, 1);
-    EXPECT_EQ(f.fa.opt_struct, 21);
-    EXPECT_EQ(r.out.find("   1 r(XE)"), std::string::npos);
-    EXPECT_EQ(r.out.find("   11  "), std::string::npos);
-    EXPECT_NE(r.out.find("   21  r(XY)\n   22  r(TY)\n   23  r(XY.T)\n\n"), std::string::npos);
-    EXPECT_NE(r.err.find("no ecological variables"), std::string::npos);
-    EXPECT_NE(r.err.find("no phylogeny"), std::string::npos);
-    EXPECT_EQ(f.rs.nMinTraitsChRank, 1);
-    EXPECT_EQ(f.rs.nMaxTraitsChRank, 3);
-    EXPECT_EQ(f.rs.printRankIntermedResults, 'n');
-}
-
-TEST(RankingSettings, NominalTraitHidesCriteriaThatNeedMeans) {
-    test::TinyRanking f;
-    f.d.chtype = {3, 2, 3};
-    // 9 and 23 show the menu again; 22 is hidden but accepted.
-    const Dialogue r = RunDialogue(f, "9\n23\n22\n1\n1\ny\n");
-    EXPECT_EQ(r.menus, 3);
-    EXPECT_EQ(f.fa.opt_struct, 22);
-    EXPECT_FALSE(f.fa.includePhylogeny);
-    for (const char* hidden : {"   9 r", "   10 r", "   12 ", "   13 ", "   22 ", "   23 "})
-        EXPECT_EQ(r.out.find(hidden), std::string::npos) << hidden;
-    EXPECT_EQ(f.rs.printRankIntermedResults, 'y');
-}
-
-TEST(RankingSettings, UnlistedCriteriaAcceptedAndForcedOptions) {
-    for (int c : {14, 15, 17, 24}) {
-        test::TinyRanking f;
-        RunDialogue(f, std::to_string(c) + "\n1\n3\nn\n");
-        EXPECT_EQ(f.fa.opt_struct, c);
-        EXPECT_EQ(f.fa.includePhylogeny, c <= 15);
+        f.hier.rese_opt = c.reseOpt;
+        const std::string record = RunDialogue(f, c.answers);
+        const auto path = test::SourcePath(std::string("tests/ranking/data/dialogue_") + c.name + ".txt");
+        EXPECT_EQ(record, test::Slurp(path)) << c.name;
     }
-    for (int c : {10, 16}) {
-        test::TinyRanking f;
-        f.hier.rese_opt = 10;
-        RunDialogue(f, std::to_string(c) + "\n1\n3\nn\n");
-        EXPECT_EQ(f.hier.rese_opt, 6) << c;
-        EXPECT_TRUE(f.rs.optUnitTotalAdjust1);
-        EXPECT_EQ(f.rs.rankingAlgorithm, 2);
-    }
-}
-
-TEST(RankingSettings, TypesAreTheGroupsOfThePartitionAndBoundsComeFromPositiveWeights) {
-    test::TinyRanking f;
-    f.d.partition_OTUs = {4, 4, 7, 1, 7};
-    f.d.weight = {1, 0, 0.5};
-    const Dialogue r = RunDialogue(f, "1\n0\n1\n2\n3\n2\nn\n");
-    EXPECT_EQ(f.rs.nMinCSTGroupsChRank, 3);
-    EXPECT_EQ(f.rs.nMaxCSTGroupsChRank, 3);
-    EXPECT_NE(r.out.find("Minimum number of traits in the trait subset (minimum: 1, maximum: 2): "), std::string::npos);
-    EXPECT_NE(r.out.find("Maximum number of traits in the trait subset (minimum: 1, maximum: 2): "), std::string::npos);
-    EXPECT_EQ(f.rs.nMaxTraitsChRank, 2);
-    EXPECT_NE(r.out.find("\nPrint intermediate results of the ranking process?  y/n "), std::string::npos);
 }
 
 }  // namespace

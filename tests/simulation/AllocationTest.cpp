@@ -7,7 +7,7 @@
 #include <new>
 
 #include "QMLib/Random.hpp"
-#include "simulation/Model.hpp"
+#include "ModelInputs.hpp"
 #include "support/TestData.hpp"
 
 namespace {
@@ -33,38 +33,10 @@ namespace {
 TEST(MetacommunityModelMemory, StepsDoNotAllocate) {
     // Capacity 1 per site and certain death at density 1: every birth list holds
     // at most one individual, so after the first steps nothing is left to grow.
-    MetacommunitySimulation_Input in;
-    in.nSites = 3;
-    in.nOTUs = 2;
-    in.nTraits = 2;
-    in.nFactors = 2;
-    in.nPredictors = 3;
-    in.useInteractions = true;
-    in.weightByAge = true;
-    in.maxIndividuals = 3;
+    MetacommunitySimulation_Input in = test::RandomDesign(true);  // feedback: filtering recomputed every step
+    in.maxIndividuals = in.nSites;
     in.nSteps = 400;
-    in.stepsPerYear = 2;
-    in.thresholdProportion = 0.2;
-    in.Allocate();
-    for (auto& m : in.survivalParams)
-        for (int j = 0; j < 2; ++j) m[j][0] = 1.0, m[j][1] = -0.5;
-    for (int j = 0; j < 2; ++j) {
-        in.traits[j][0] = j ? 1.0 : -1.0;
-        in.traits[j][1] = j ? -0.5 : 0.5;
-        in.dispersalParams[j][0] = 0.5, in.dispersalParams[j][1] = -1;
-        in.densityParams[j][0] = 0.5, in.densityParams[j][1] = -1000;
-        in.ageSurvivalParams[j][0] = 0.9, in.ageSurvivalParams[j][1] = -1;
-        in.maxLifespan[j] = 3;
-    }
-    for (int i = 0; i < 3; ++i) {
-        in.inertiaParams[i][0] = 0.5, in.inertiaParams[i][1] = -1;
-        in.ecosystem[0][i] = i - 1.0;
-        in.ecosystem[1][i] = i == 1 ? 1.0 : -0.5;
-        for (int k = 0; k < 3; ++k) in.siteDistances[i][k] = i == k ? 0 : 0.5;
-    }
-    in.responseParams[0][0] = 0.7;
-    in.responseParams[1][1] = 0.4;
-    in.effectParams[0][0] = 0.5;  // feedback on: filtering recomputed every step
+    test::Fill(in.densityParams, 0.5, -1000);
     Random rnd = test::Seeded(13);
     int step = 0;
     long atStep100 = 0;
@@ -83,23 +55,13 @@ TEST(MetacommunityModelMemory, StepsDoNotAllocate) {
 TEST(MetacommunityModelMemory, BirthListsFollowTheIndividualsAlive) {
     // 100 sites x 500 OTUs x 1000 steps: lists sized for every step would take
     // 200 MB; with capacity 2 per site at most 2 individuals of a site are alive.
-    MetacommunitySimulation_Input in;
-    in.nSites = 100;
-    in.nOTUs = 500;
-    in.nTraits = 1;
-    in.nFactors = 1;
-    in.nPredictors = 1;
-    in.maxIndividuals = 200;
-    in.nSteps = 1000;
-    in.Allocate();
-    for (int j = 0; j < in.nOTUs; ++j) {
-        in.survivalParams[0][j][0] = 1.0, in.survivalParams[0][j][1] = -1;
-        in.dispersalParams[j][0] = 1.0, in.dispersalParams[j][1] = -1000;
-        in.densityParams[j][0] = 0.5, in.densityParams[j][1] = -1000;
-        in.ageSurvivalParams[j][0] = 1.0, in.ageSurvivalParams[j][1] = -1;
-        in.maxLifespan[j] = 10;
-    }
-    for (int i = 0; i < in.nSites; ++i) in.inertiaParams[i][0] = 0.5, in.inertiaParams[i][1] = -1;
+    MetacommunitySimulation_Input in = test::Sized(100, 500, 1, 1, 2, 1000);
+    test::Fill(in.survivalParams[0], 1.0, -1);
+    test::Fill(in.dispersalParams, 1.0, -1000);
+    test::Fill(in.densityParams, 0.5, -1000);
+    test::Fill(in.ageSurvivalParams, 1.0, -1);
+    test::Fill(in.inertiaParams, 0.5, -1);
+    in.maxLifespan.assign(500, 10);
     Random rnd = test::Seeded(3);
     gBytes = 0;
     gCounting = true;

@@ -2,6 +2,7 @@
 // rejection rule and the labels of predictor choices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -11,19 +12,13 @@
 namespace kolvar {
 namespace {
 
-std::vector<std::vector<int>> Rows(const Matrix<int>& m, int n) {
-    std::vector<std::vector<int>> out;
-    for (int r = 0; r < n; ++r) out.emplace_back(m[r].begin(), m[r].end());
-    return out;
-}
-
 TEST(Combinations, OrderedBySizeThenEarliestFirstAndCounted) {
     for (int n : {1, 2, 3, 5, 10, 20}) EXPECT_EQ(NumberAllCombinations(n), (1L << n) - 1) << n;
     Matrix<int> m(7, 3);
     EXPECT_EQ(AllCombinations(m, 7, 3), 7);
     const std::vector<std::vector<int>> want = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0},
                                                 {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
-    EXPECT_EQ(Rows(m, 7), want);
+    for (int r = 0; r < 7; ++r) EXPECT_TRUE(std::ranges::equal(m[r], want[r])) << r;
     // Largest size 1: the single factors only.
     Matrix<int> single(4, 4);
     EXPECT_EQ(AllCombinations(single, 4, 4, 1), 4);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "simulation/Generate.hpp"
@@ -22,9 +23,9 @@ struct Stream {
     gsl_rng* g;
 };
 
-double Bound(double c) { return std::min(-std::log(999.0) / (4 * c), std::log(999.0) / (4 * (c - 1))); }
+// A slope range clipped at the bound of the centre (LogisticTest checks the bound).
 double Slope(double u, double lo, double hi, double c) {
-    const double m = Bound(c);
+    const double m = LogisticSlopeBound(c);
     return std::min(m, lo) + u * (std::min(m, hi) - std::min(m, lo));
 }
 
@@ -38,12 +39,8 @@ SimulationDesign SmallDesign() {
     d.interactions = true;
     d.envInput = 'e';
     d.envGiven = Matrix<double>::FromRows({{-1, 0, 1}, {1, 1, -2}});
-    for (LogisticSource* s : {&d.dispersal, &d.inertia, &d.survival, &d.density, &d.ageSurvival}) {
-        s->centerMin = 0.2;
-        s->centerMax = 0.7;
-        s->slopeMin = -9;
-        s->slopeMax = -4;
-    }
+    for (LogisticSource* s : {&d.dispersal, &d.inertia, &d.survival, &d.density, &d.ageSurvival})
+        std::tie(s->centerMin, s->centerMax, s->slopeMin, s->slopeMax) = std::tuple(0.2, 0.7, -9.0, -4.0);
     d.lifespanMin = 2;
     d.lifespanMax = 6;
     return d;
@@ -79,13 +76,6 @@ TEST(DrawParameters, DrawsInTheDocumentedOrder) {
     for (int j = 0; j < 4; ++j) EXPECT_EQ(in.maxLifespan[j], 2 + static_cast<int>(gsl_rng_uniform_int(s.g, 4)));
     pairs(4, in.ageSurvivalParams);
 
-    // Distances: Euclidean between the drawn coordinates over the largest one.
-    double mx = 0;
-    auto raw = [&](int i, int k) { return std::hypot(coords[0][i] - coords[0][k], coords[1][i] - coords[1][k]); };
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) mx = std::max(mx, raw(i, k));
-    for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(in.siteDistances[i][k], raw(i, k) / mx, 1e-12);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(in.ecosystem[0][i], d.envGiven[0][i]);
         EXPECT_EQ(in.ecosystem[2][i], d.envGiven[0][i] * d.envGiven[1][i]);
@@ -95,14 +85,14 @@ TEST(DrawParameters, DrawsInTheDocumentedOrder) {
 TEST(DrawParameters, SiteDistancesAreEuclideanOverTheLargest) {
     SimulationDesign d = SmallDesign();
     d.coordsFromFile = true;
-    d.coords = Matrix<double>::FromRows({{0, 3, 0}, {0, 4, 8}});
+    d.coords = Matrix<double>::FromRows({{0, 3, -3}, {0, 4, 4}});  // the largest distance between sites 2 and 3
     Random rnd = test::Seeded(1);
     MetacommunitySimulation_Input in;
     Matrix<double> coords;
     DrawParameters(rnd, d, in, coords);
-    EXPECT_DOUBLE_EQ(in.siteDistances[0][1], 5.0 / 8.0);
-    EXPECT_DOUBLE_EQ(in.siteDistances[0][2], 1.0);
-    EXPECT_DOUBLE_EQ(in.siteDistances[1][2], 5.0 / 8.0);
+    EXPECT_DOUBLE_EQ(in.siteDistances[0][1], 5.0 / 6.0);
+    EXPECT_DOUBLE_EQ(in.siteDistances[2][0], 5.0 / 6.0);
+    EXPECT_DOUBLE_EQ(in.siteDistances[1][2], 1.0);
     EXPECT_DOUBLE_EQ(in.siteDistances[2][2], 0.0);
 }
 
@@ -119,13 +109,10 @@ TEST(GenerateTraits, IdentityCorrelationRangeScalesTheDrawsAndAppendsProducts) {
     TraitSummary sum;
     GenerateTraits(rnd, d, raw, B, sum);
 
-    Stream s(30);
-    std::vector<std::vector<double>> z(5, std::vector<double>(2));
-    for (auto& row : z)
-        for (double& v : row) v = s.U() - 0.5;
+    const Matrix<double> z = test::UniformMatrix(5, 2, 30, 1.0, -0.5);  // the uncorrelated draws, centred
     for (int t = 0; t < 2; ++t) {
         double lo = 1e9, hi = -1e9;
-        for (auto& row : z) lo = std::min(lo, row[t]), hi = std::max(hi, row[t]);
+        for (int j = 0; j < 5; ++j) lo = std::min(lo, z[j][t]), hi = std::max(hi, z[j][t]);
         for (int j = 0; j < 5; ++j) EXPECT_NEAR(raw[j][t], (z[j][t] - lo) / (hi - lo), 1e-12);
     }
     for (int j = 0; j < 5; ++j) EXPECT_DOUBLE_EQ(raw[j][2], raw[j][0] * raw[j][1]);
