@@ -5,14 +5,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Belonging.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
 #include "QMLib/Random.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Parts.hpp"
 #include "support/Scenario.hpp"
 #include "support/TestData.hpp"
@@ -247,10 +246,7 @@ TEST(FunctionalAnalysis, WeightedProductsAsTheDriverUsesThem) {
 
 // ---- whole runs on a small data set -------------------------------------------------
 
-struct SmallRun {
-    std::istringstream in{""};
-    std::ostringstream out, err;
-    Console con{in, out, err};
+struct SmallRun : test::TestConsole {
     FixedClock clock{0};
     test::Parts p;
     test::ScratchDir dir;
@@ -362,12 +358,7 @@ TEST(FunctionalAnalysisRun, UnopenableFilesEndTheRun) {
             std::filesystem::create_directory(r.dir.path() / "tRDa.txt");
         else
             r.p.session.volumeName = r.dir.path().string() + "/missing-folder/";
-        try {
-            PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
-            ADD_FAILURE() << "no exception " << randomData;
-        } catch (const FatalError& e) {
-            EXPECT_EQ(e.code, randomData ? FatalCode::Stop : FatalCode::FailToOpen);
-        }
+        EXPECT_EQ(test::FatalOf([&] { r.Run(); }), randomData ? FatalCode::Stop : FatalCode::FailToOpen);
         EXPECT_NE(r.err.str().find("can't open"), std::string::npos) << randomData;
     }
 }

@@ -13,9 +13,6 @@ namespace kolvar {
 namespace {
 
 struct Fixture {
-    std::istringstream in{""};
-    std::ostringstream out, err;
-    Console con{in, out, err};
     FixedClock clock{0};
     test::Parts p;
     PermTest_FunctionalPhyl_Correl_Input rec;

@@ -2,10 +2,8 @@
 
 #include <omp.h>
 
-#include <sstream>
-
-#include "base/Fatal.hpp"
 #include "program/Menus.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -37,9 +35,9 @@ TEST(ProgressLine, RightAlignedAndRateLimited) {
         double WallSeconds() const override { return 0; }
         long ticks = 0;
     } clock;
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t;
+    Console& con = t.con;
+    const std::ostringstream& out = t.out;
     InitIFLibG(con, clock);
     HandleEventInfoWhere2(con, "too soon");
     EXPECT_EQ(out.str(), "");
