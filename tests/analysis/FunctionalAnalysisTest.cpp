@@ -99,14 +99,6 @@ TEST(FunctionalAnalysis, DEFollowsTheKindOfE) {
     EXPECT_DOUBLE_EQ(DE[0][1], 5.0);
     EXPECT_DOUBLE_EQ(DE[0][2], 10.0);
 
-    // Standardised columns: both become (-1, 0, 1)/sqrt(2), in single precision.
-    for (int kind : {2, 4, 5}) {
-        Matrix<double> D(3, 3);
-        BuildDE(kind, 0, 3, 2, E, {3, 3}, true, D);
-        EXPECT_NEAR(D[0][1], 1.0, 1e-6) << kind;
-        EXPECT_NEAR(D[0][2], 2.0, 1e-6) << kind;
-    }
-
     // A nominal variable: 1 - Gower similarity.
     const Matrix<double> Eq = M({{1, 0}, {1, 5}, {2, 10}});
     for (int kind : {3, 5}) {
@@ -293,31 +285,6 @@ struct SmallRun : test::TestConsole {
         return dir.Read("tPrinda.txt");
     }
 };
-
-int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + what.size())) ++n;
-    return n;
-}
-
-TEST(FunctionalAnalysisRun, SubsetsShareOneTestDescriptionAndSeedReproduces) {
-    const auto subsets = [](SmallRun& r) {
-        r.p.fa.doTraitCombOpt = true;
-        r.p.fa.nMinTraitsChRank = 1;
-        r.p.fa.nMaxTraitsChRank = 2;
-        return r.Run();
-    };
-    SmallRun a, b;
-    const std::string report = subsets(a);
-    EXPECT_EQ(Count(report, "The statistics shown below are"), 1);
-    EXPECT_EQ(Count(report, "\n\nTRAITS:\t"), 6);
-    EXPECT_EQ(Count(report, "Random generator seed: 7\n"), 1);
-    EXPECT_EQ(Count(report, "Elapsed time for the analyses: "), 1);
-    EXPECT_TRUE(a.dir.Exists("tRDa.txt"));
-    EXPECT_EQ(a.p.session.whichRndData, "tRDa.txt");
-
-    EXPECT_EQ(subsets(b), report);  // fixed clock: even the time lines agree
-}
 
 TEST(FunctionalAnalysisRun, OneTypeWritesOnlyHeaderAndClosing) {
     SmallRun r;

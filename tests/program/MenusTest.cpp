@@ -4,7 +4,6 @@
 
 #include "program/Menus.hpp"
 #include "support/BaseConsole.hpp"
-#include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
@@ -17,14 +16,6 @@ TEST(MainMenu, ThreadCountFollowsPreference) {
     opt.nProcessors = 0;
     SetThreadCount(opt);
     EXPECT_EQ(omp_get_max_threads(), omp_get_num_procs());
-}
-
-TEST(FatalExits, EachCodeHasItsMessageAndStatus) {
-    // Drive the catcher through the real menu: end of input at the main menu.
-    test::ScratchDir dir;
-    const auto r = test::RunInProcess(dir, "");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "\nfile input \a\nEND OF FILE !!!\n\nQuit and restart KOLVAR.\n\a");
 }
 
 TEST(ProgressLine, RightAlignedAndRateLimited) {
