@@ -5,14 +5,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "QMLib/MatrixProd.hpp"
 #include "QMLib/Belonging.hpp"
 #include "QMLib/qmlibDim.hpp"
 #include "analysis/FunctionalAnalysis.hpp"
 #include "QMLib/Random.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Parts.hpp"
 #include "support/Scenario.hpp"
 #include "support/TestData.hpp"
@@ -99,14 +98,6 @@ TEST(FunctionalAnalysis, DEFollowsTheKindOfE) {
     BuildDE(1, 0, 3, 2, E, {3, 3}, true, DE);
     EXPECT_DOUBLE_EQ(DE[0][1], 5.0);
     EXPECT_DOUBLE_EQ(DE[0][2], 10.0);
-
-    // Standardised columns: both become (-1, 0, 1)/sqrt(2), in single precision.
-    for (int kind : {2, 4, 5}) {
-        Matrix<double> D(3, 3);
-        BuildDE(kind, 0, 3, 2, E, {3, 3}, true, D);
-        EXPECT_NEAR(D[0][1], 1.0, 1e-6) << kind;
-        EXPECT_NEAR(D[0][2], 2.0, 1e-6) << kind;
-    }
 
     // A nominal variable: 1 - Gower similarity.
     const Matrix<double> Eq = M({{1, 0}, {1, 5}, {2, 10}});
@@ -247,10 +238,7 @@ TEST(FunctionalAnalysis, WeightedProductsAsTheDriverUsesThem) {
 
 // ---- whole runs on a small data set -------------------------------------------------
 
-struct SmallRun {
-    std::istringstream in{""};
-    std::ostringstream out, err;
-    Console con{in, out, err};
+struct SmallRun : test::TestConsole {
     FixedClock clock{0};
     test::Parts p;
     test::ScratchDir dir;
@@ -298,31 +286,6 @@ struct SmallRun {
     }
 };
 
-int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + what.size())) ++n;
-    return n;
-}
-
-TEST(FunctionalAnalysisRun, SubsetsShareOneTestDescriptionAndSeedReproduces) {
-    const auto subsets = [](SmallRun& r) {
-        r.p.fa.doTraitCombOpt = true;
-        r.p.fa.nMinTraitsChRank = 1;
-        r.p.fa.nMaxTraitsChRank = 2;
-        return r.Run();
-    };
-    SmallRun a, b;
-    const std::string report = subsets(a);
-    EXPECT_EQ(Count(report, "The statistics shown below are"), 1);
-    EXPECT_EQ(Count(report, "\n\nTRAITS:\t"), 6);
-    EXPECT_EQ(Count(report, "Random generator seed: 7\n"), 1);
-    EXPECT_EQ(Count(report, "Elapsed time for the analyses: "), 1);
-    EXPECT_TRUE(a.dir.Exists("tRDa.txt"));
-    EXPECT_EQ(a.p.session.whichRndData, "tRDa.txt");
-
-    EXPECT_EQ(subsets(b), report);  // fixed clock: even the time lines agree
-}
-
 TEST(FunctionalAnalysisRun, OneTypeWritesOnlyHeaderAndClosing) {
     SmallRun r;
     r.p.data.partition_OTUs.assign(5, 1);
@@ -362,12 +325,7 @@ TEST(FunctionalAnalysisRun, UnopenableFilesEndTheRun) {
             std::filesystem::create_directory(r.dir.path() / "tRDa.txt");
         else
             r.p.session.volumeName = r.dir.path().string() + "/missing-folder/";
-        try {
-            PFTs_ScalingUp(r.p.Analysis(r.con, r.clock));
-            ADD_FAILURE() << "no exception " << randomData;
-        } catch (const FatalError& e) {
-            EXPECT_EQ(e.code, randomData ? FatalCode::Stop : FatalCode::FailToOpen);
-        }
+        EXPECT_EQ(test::FatalOf([&] { r.Run(); }), randomData ? FatalCode::Stop : FatalCode::FailToOpen);
         EXPECT_NE(r.err.str().find("can't open"), std::string::npos) << randomData;
     }
 }

@@ -9,12 +9,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 
-#include "base/Fatal.hpp"
 #include "analysis/Settings.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Parts.hpp"
 #include "support/Scenario.hpp"
 
@@ -117,10 +115,8 @@ void TraitGroups(test::Parts& p, const test::ScratchDir&) {
 }
 void Species(test::Parts& p, const test::ScratchDir&) {
     p.data.nSpp = 3;
-    p.data.cstSppMap = Matrix<char>(5, 3);
-    const char* rows[] = {"100", "011", "010", "000", "001"};
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 3; ++j) p.data.cstSppMap[i][j] = rows[i][j];
+    p.data.cstSppMap = Matrix<char>::FromRows(
+        {{'1', '0', '0'}, {'0', '1', '1'}, {'0', '1', '0'}, {'0', '0', '0'}, {'0', '0', '1'}});
     p.data.partition_OTUs = {8, 8, 8, 8, 8};
 }
 void SquaredBefore(test::Parts& p, const test::ScratchDir&) {
@@ -236,70 +232,62 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsDialogue, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(SettingReseFunction, ListsTwoOptionsAcceptsFive) {
-    std::istringstream in("5\n9\n");
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t("5\n9\n6\n");
     int option = 0;
-    EXPECT_EQ(SettingReseFunction(con, option), 9);
+    EXPECT_EQ(SettingReseFunction(t.con, option), 9);
     EXPECT_EQ(option, 9);
-    EXPECT_EQ(out.str(),
+    EXPECT_EQ(t.out.str(),
               "\nResemblance function option:\n\t6   Euclidean distance\n\t10  chord distance\nType option no.: ");
-    EXPECT_EQ(err.str(), "\a\nIncorrect input = 5. Reenter.\nAccepted input: 6 7 8 9 10\n");
+    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = 5. Reenter.\nAccepted input: 6 7 8 9 10\n");
 
     // Only a resemblance between communities is asked.
-    std::istringstream in2("6\n");
-    Console con2{in2, out, err};
     FunctionalSettings fa;
     HierarchySettings hier;
     fa.whichObj = 'c';
-    SettingsRese(con2, fa, hier);
+    SettingsRese(t.con, fa, hier);
     EXPECT_EQ(hier.rese_opt, 0);
     fa.whichObj = 'r';
-    SettingsRese(con2, fa, hier);
+    SettingsRese(t.con, fa, hier);
     EXPECT_EQ(hier.rese_opt, 6);
 }
 
 TEST(GetPrindaMode, NewFileAppendDuringMacroOrAsk) {
     test::ScratchDir dir;
     const std::string vol = dir.path().string() + "/";
-    std::istringstream in("x\nA\nw\n");
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t("x\nA\nw\n");
     std::string mode = "a";
 
-    GetPrindaMode(con, vol, "sPrinda.txt", mode);
+    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
     EXPECT_EQ(mode, "w");
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(t.out.str(), "");
 
     dir.Write("sPrinda.txt", "old results\n");
-    con.runMacro = true;
+    t.con.runMacro = true;
     mode = "w";
-    GetPrindaMode(con, vol, "sPrinda.txt", mode);
+    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
     EXPECT_EQ(mode, "a");
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(t.out.str(), "");
 
-    con.runMacro = false;
+    t.con.runMacro = false;
     const std::string question =
         "\nThis session has a previous sPrinda.txt file.\nOptions:\n   w  erase file and create a new one\n"
         "   a  append results to same file\nType option: ";
-    GetPrindaMode(con, vol, "sPrinda.txt", mode);
+    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
     EXPECT_EQ(mode, "a");
-    EXPECT_EQ(out.str(), question);
-    EXPECT_EQ(err.str(), "\a\nIncorrect input = x. Reenter.\nAccepted input: w a\n");
-    GetPrindaMode(con, vol, "sPrinda.txt", mode);
+    EXPECT_EQ(t.out.str(), question);
+    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = x. Reenter.\nAccepted input: w a\n");
+    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
     EXPECT_EQ(mode, "w");
-    EXPECT_EQ(out.str(), question + question);
+    EXPECT_EQ(t.out.str(), question + question);
 }
 
 TEST(SettingsHierarchy, EndOfInputIsFatal) {
     test::Parts p;
     p.data = MakeData();
     p.session.optmain = 'H';
-    std::istringstream in("0\nk\n1 1 2");
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t("0\nk\n1 1 2");
     const FixedClock clock;
-    EXPECT_THROW(SettingsHierarchy(p.Analysis(con, clock)), FatalError);
+    EXPECT_EQ(test::FatalOf([&] { SettingsHierarchy(p.Analysis(t.con, clock)); }), FatalCode::EndOfFile);
 }
 
 TEST(PermutationCount, WorkAreasMustFitInMemory) {
@@ -313,11 +301,9 @@ TEST(PermutationCount, WorkAreasMustFitInMemory) {
     };
     for (const Limit& c : limits) EXPECT_EQ(MostPermutationIterations(c.bytes), c.most) << c.bytes;
 
-    std::istringstream in("2147483647\n2001\n2000\n");
-    std::ostringstream out, err;
-    Console con{in, out, err};
-    EXPECT_EQ(ReadPermutationCount(con, 384ull * 2008), 2000);
-    EXPECT_EQ(err.str(),
+    test::TestConsole t("2147483647\n2001\n2000\n");
+    EXPECT_EQ(ReadPermutationCount(t.con, 384ull * 2008), 2000);
+    EXPECT_EQ(t.err.str(),
               "\a\nIncorrect input = 2147483647. Reenter.\nAccepted input: 3 to 2000 (the work areas of more iterations "
               "do not fit in this machine's memory)\n"
               "\a\nIncorrect input = 2001. Reenter.\nAccepted input: 3 to 2000 (the work areas of more iterations do "

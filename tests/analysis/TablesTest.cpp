@@ -84,24 +84,6 @@ TEST(RegressionRows, ResponsesFactorsAndIntercepts) {
     EXPECT_EQ(rows[0].response, "Rf");
 }
 
-TEST(PseudoFRows, OrderOfTheReport) {
-    PseudoFResults r;
-    r.Allocate(1, 2);
-    r.obs.T[0] = 1;
-    r.obs.traits[0][0] = 2;
-    r.obs.traits[0][1] = 3;
-    r.obs.X[0] = 4;
-    r.obs.R[0] = 5;
-    const auto rows = PseudoFRows(r, {"a", "b"}, {1, 1}, true, {"grazing"}, false);
-    ASSERT_EQ(rows.size(), 5u);
-    const char* responses[] = {"T", "a", "b", "X", "Rf"};
-    for (std::size_t k = 0; k < rows.size(); ++k) {
-        EXPECT_EQ(rows[k].response, responses[k]);
-        EXPECT_DOUBLE_EQ(rows[k].observed, k + 1.0);
-        EXPECT_EQ(rows[k].factor, "grazing");
-    }
-}
-
 TEST(StatsTable, RowsCarryTheRunAndReadBack) {
     RunLabels run{"2026-01-02 03:04:05", "s1", "SLA Height", "taxa shuffle", 999, 12345, 6};
     StatRow r;

@@ -2,23 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "support/BaseConsole.hpp"
 
 namespace kolvar {
 namespace {
 
 TEST(Heading, TitleAndSessionNameInSeventyColumns) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t;
     Session session;
-    Menu(con, session, "SESSION MENU");
-    EXPECT_EQ(out.str(), "\n\n" + std::string("SESSION MENU") + std::string(35, ' ') + "\n" + lineL + "\n");
-    out.str("");
+    Menu(t.con, session, "SESSION MENU");
+    EXPECT_EQ(t.out.str(), "\n\n" + std::string("SESSION MENU") + std::string(35, ' ') + "\n" + lineL + "\n");
+    t.out.str("");
     session.sessionName = session.sessionShortName = "plots";
-    con.is40CharLine = con.is80CharLine = true;  // an open progress line is closed first
-    Menu(con, session, "SESSION MENU");
-    EXPECT_EQ(out.str(), "\n\n\n\nSESSION MENU" + std::string(35, ' ') + std::string(18, ' ') + "plots\n" + lineL + "\n");
+    t.con.is40CharLine = t.con.is80CharLine = true;  // an open progress line is closed first
+    Menu(t.con, session, "SESSION MENU");
+    EXPECT_EQ(t.out.str(), "\n\n\n\nSESSION MENU" + std::string(35, ' ') + std::string(18, ' ') + "plots\n" + lineL + "\n");
 }
 
 }  // namespace

@@ -1,31 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "base/Fatal.hpp"
 #include "base/Prompts.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
 
-// A console reading a fixed answer text.
-struct TestConsole {
-    explicit TestConsole(const std::string& answers) : in(answers) {}
-    std::istringstream in;
-    std::ostringstream out, err, macro;
-    Console con{in, out, err};
-};
-
-FatalCode FatalOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FatalError& e) {
-        return e.code;
-    }
-    return FatalCode::OutOfMemory;  // nothing thrown
-}
+using test::FatalOf;
+using test::TestConsole;
 
 TEST(CharPrompt, AcceptsEitherCaseAndRejectsOthers) {
     TestConsole t("x\nY\n");
@@ -181,14 +166,15 @@ TEST(StringPrompt, WordsAndFixedWidthLabels) {
 
 TEST(MacroMode, AcceptedAnswersAreEchoed) {
     TestConsole t("y 2.5 7 word\n");
+    std::ostringstream macro;
     t.con.createMacro = true;
-    t.con.outm = &t.macro;
+    t.con.outm = &macro;
     ReadCharIn(t.con, "y n");
     ReadNumberIn(t.con, "%f\n", "");
     ReadNumberIn(t.con, "%d\n", "");
     std::string w;
     ReadStringIn(t.con, "%s\n", w);
-    EXPECT_EQ(t.macro.str(), "y\n2.500000\n7\nword\n");
+    EXPECT_EQ(macro.str(), "y\n2.500000\n7\nword\n");
 }
 
 TEST(Files, OpenFailureIsReportedNotFatal) {

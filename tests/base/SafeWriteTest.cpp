@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "base/Fatal.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
@@ -16,11 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Fixture {
+struct Fixture : test::TestConsole {
     test::ScratchDir dir;
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
     std::string Path(const char* name) const { return (dir.path() / name).string(); }
     int Files() const {
         int n = 0;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "base/Tsv.hpp"

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "data/DataSetMenu.hpp"
+#include "support/BaseConsole.hpp"
 
 namespace kolvar {
 namespace {
@@ -69,21 +68,19 @@ TEST(DataSetMenu, SplitMovingWindowMeans) {
 }
 
 TEST(DataSetMenu, SettingNewRelevesPairsByEitherOrder) {
-    std::istringstream in("2\nplot1 ab\ny\n1\n1\n2\n");
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t("2\nplot1 ab\ny\n1\n1\n2\n");
     int nGroups = 0;
     std::vector<int> rel;
     std::vector<std::string> labels;
-    SettingNewReleves(con, 4, nGroups, rel, labels);
+    SettingNewReleves(t.con, 4, nGroups, rel, labels);
     EXPECT_EQ(nGroups, 2);
     EXPECT_EQ(labels, std::vector<std::string>({"plot", "1"}));  // at most four characters per label
     EXPECT_EQ(rel, std::vector<int>({1, 2, 1, 2}));
-    EXPECT_NE(out.str().find("\nEnter labels (max. 4 alphanumeric characters):\n 1  2 \n"), std::string::npos);
+    EXPECT_NE(t.out.str().find("\nEnter labels (max. 4 alphanumeric characters):\n 1  2 \n"), std::string::npos);
     // The rest of the line ("ab") is not a y/n answer: the bell pair, then y.
-    EXPECT_NE(err.str().find("Incorrect input = a"), std::string::npos);
+    EXPECT_NE(t.err.str().find("Incorrect input = a"), std::string::npos);
 
-    SettingNewReleves(con, 4, nGroups, rel, labels);
+    SettingNewReleves(t.con, 4, nGroups, rel, labels);
     EXPECT_EQ(labels, std::vector<std::string>({"1", "2"}));
     EXPECT_EQ(rel, std::vector<int>({1, 1, 2, 2}));
 }

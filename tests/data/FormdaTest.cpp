@@ -8,19 +8,12 @@
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "base/Fatal.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
-
-struct Streams {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
-};
 
 // Three OTUs, three traits (binary, nominal, quantitative), two communities,
 // two ecological variables, two species and a phylogeny of similarities.
@@ -49,9 +42,7 @@ DataSet SmallDataSet() {
     d.SMWSize = 2;
     d.hasPhylogeny = true;
     d.phylogenyMatrixType = 1;
-    d.phylogenyRese.assign(3, 3);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) d.phylogenyRese[i][j] = i == j ? 1.0 : 0.25 * (i + j);
+    d.phylogenyRese = Matrix<double>::FromRows({{1, 0.25, 0.5}, {0.25, 1, 0.75}, {0.5, 0.75, 1}});
     d.hasTraitGroups = true;
     d.traitGroups = {1, 2, 1};
     return d;
@@ -64,51 +55,29 @@ std::string Written(const DataSet& d, const std::string& title = "My data") {
     return fp.str();
 }
 
-DataSet ReadBack(const std::string& text, Streams& s) {
+DataSet ReadBack(const std::string& text, test::TestConsole& s) {
     std::istringstream fp(text);
     return ReadFormda(s.con, fp, "testFormda.txt");
 }
 
 // Reading must stop with the file's name and END OF FILE.
 void ExpectEndOfFile(const std::string& text, const std::string& why) {
-    Streams s;
+    test::TestConsole s;
     std::istringstream fp(text);
-    try {
-        ReadFormda(s.con, fp, "bad.txt");
-        ADD_FAILURE() << "accepted: " << why;
-    } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::EndOfFile) << why;
-        EXPECT_NE(s.err.str().find("\nfile bad.txt "), std::string::npos) << why;
-    }
+    EXPECT_EQ(test::FatalOf([&] { ReadFormda(s.con, fp, "bad.txt"); }), FatalCode::EndOfFile) << why;
+    EXPECT_NE(s.err.str().find("\nfile bad.txt "), std::string::npos) << why;
 }
 
 TEST(Formda, WrittenLayoutIsExact) {
-    DataSet d;
-    d.nch = 2;
-    d.ncsm = 2;
-    d.tcst = 1;
-    d.chLabel = {"a", "b"};
-    d.chtype = {3, 1};
-    d.onsta = {1, 1};
-    d.reLabel = {"r1", "r2"};
-    d.csm_Float.assign(1, 2);
-    d.csm_Float[0][0] = 0.123456789;
-    d.csm_Float[0][1] = -999;
-    d.cadat.assign(1, 2);
-    d.cadat[0][0] = 1;
-    d.cadat[0][1] = 2.5e5;
-    const std::string text = Written(d, "T");
-    const std::string expected =
-        "T \n2 \na\tb\t\n3\t1\t\n0\t0\t\n1\t1\t\n2 \nr1\tr2\t\n1 \n0\t0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n25Jun2016 \n"
-        "0.123457\t-999\t\n\n1\t250000\t\n\n0 \n0 \nSMW 1\n0\n0\n";
-    ASSERT_GE(text.size(), expected.size());
+    const std::string text = Written(SmallDataSet());
+    const std::string expected = test::Slurp(test::SourcePath("tests/data/data/smallFormda.txt"));
     EXPECT_EQ(text.substr(0, expected.size()), expected);
     EXPECT_EQ(text.size(), expected.size() + 25);  // the time stamp line
 }
 
 TEST(Formda, RoundTripKeepsEverythingAtSixDigits) {
     const DataSet d = SmallDataSet();
-    Streams s;
+    test::TestConsole s;
     const DataSet r = ReadBack(Written(d), s);
     EXPECT_EQ(r.dataName, "My data ");  // the blank the writer puts after the title
     EXPECT_EQ(r.chrange, std::vector<double>(3, 0.0));
@@ -154,7 +123,7 @@ TEST(Formda, PhylogenyVariablesAndNoOptionalBlocks) {
     d.phylogenyData[2][1] = 4.5;
     const std::string text = Written(d);
     EXPECT_NE(text.find("\n0 \n0 \nSMW 2\n1\n2\n2\n2\t3\t\n"), std::string::npos);
-    Streams s;
+    test::TestConsole s;
     const DataSet r = ReadBack(text, s);
     EXPECT_EQ(r.nenv, 0);
     EXPECT_TRUE(r.env.empty());
@@ -173,7 +142,7 @@ const std::string kOldHead =
 
 TEST(Formda, OlderLayoutsOpen) {
     {   // 2008 marker: no trait-group line; no SMW line either, phylogeny flag 0.
-        Streams s;
+        test::TestConsole s;
         const DataSet r = ReadBack(kOldHead + "18Jan2008\n1 2\n3 4\n5 6\n7 8\n0\n0\n0\n1\n", s);
         EXPECT_EQ(r.dataName, "old data");
         EXPECT_EQ(r.csm_Float[1][1], 4.0);
@@ -184,7 +153,7 @@ TEST(Formda, OlderLayoutsOpen) {
         EXPECT_FALSE(r.hasPhylogeny);
     }
     {   // Ecological block without its marker: labels follow nenv directly.
-        Streams s;
+        test::TestConsole s;
         const DataSet r =
             ReadBack(kOldHead + "18Jan2008\n1 2\n3 4\n5 6\n7 8\n2\nph depth\nsoil\n6.5 7\n10 20\n0\nSMW 3\n0\n", s);
         EXPECT_EQ(r.optEnvVarType, 2);
@@ -197,7 +166,7 @@ TEST(Formda, OlderLayoutsOpen) {
         EXPECT_EQ(r.SMWSize, 3);
     }
     {   // Oldest layout: one word of two-character codes per OTU, then its abundances.
-        Streams s;
+        test::TestConsole s;
         const DataSet r = ReadBack(kOldHead + "0102 5 6\n.1-1 7 8\n0\n0\n", s);
         EXPECT_EQ(r.csm_Float[0][0], 1.0);
         EXPECT_EQ(r.csm_Float[0][1], 2.0);
@@ -207,7 +176,7 @@ TEST(Formda, OlderLayoutsOpen) {
         EXPECT_FALSE(r.hasTraitGroups);
     }
     {   // Current marker without the SMW line: the phylogeny flag is not lost.
-        Streams s;
+        test::TestConsole s;
         const DataSet r = ReadBack(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n0\n0\n1\n7 9\n", s);
         EXPECT_EQ(r.SMWSize, 1);
         EXPECT_FALSE(r.hasPhylogeny);
@@ -218,13 +187,8 @@ TEST(Formda, OlderLayoutsOpen) {
 
 TEST(Formda, ForeignLineEndsLongLabelsAndByteOrderMark) {
     const DataSet d = SmallDataSet();
-    std::string crlf;
-    for (char c : Written(d)) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
-    Streams s;
-    const DataSet r = ReadBack("\xEF\xBB\xBF" + crlf, s);
+    test::TestConsole s;
+    const DataSet r = ReadBack(test::WindowsText(Written(d)), s);
     EXPECT_EQ(r.dataName, "My data ");
     EXPECT_EQ(r.spp, d.spp);
     EXPECT_EQ(r.whichSpp, "species list.txt ");
@@ -249,7 +213,7 @@ TEST(Formda, WriterKeepsTheFileReadable) {
     d.chLabel[1] = "two words";
     d.reLabel[0] = "";
     d.spp[1] = "";
-    Streams s;
+    test::TestConsole s;
     d.whichSpp = "list\tof species";
     const DataSet r = ReadBack(Written(d, ""), s);
     EXPECT_EQ(r.dataName, "NULL ");
@@ -275,7 +239,7 @@ TEST(Formda, ValuesBeyondWhatTheFileCanHoldAreWrittenReadable) {
     d.csm_Float[1][0] = -std::numeric_limits<double>::infinity();
     d.cadat[0][0] = std::numeric_limits<double>::quiet_NaN();
     if (d.nenv > 0) d.env[0][0] = std::numeric_limits<double>::infinity();
-    Streams s;
+    test::TestConsole s;
     const std::string text = Written(d);
     EXPECT_EQ(text.find("inf"), std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
@@ -292,16 +256,13 @@ TEST(Formda, EveryTruncationEndsWithTheFileMessage) {
     const std::string text = Written(SmallDataSet());
     const std::size_t lastItem = text.rfind("1\t2\t1\t") + 6;
     for (std::size_t n = 0; n < lastItem; ++n) {
-        Streams s;
+        test::TestConsole s;
         std::istringstream fp(text.substr(0, n));
-        try {
-            ReadFormda(s.con, fp, "cut.txt");
-            // Only cuts inside the final item of the last line can still be read.
-            EXPECT_GE(n, lastItem - 1) << "cut at " << n;
-        } catch (const FatalError& e) {
-            EXPECT_EQ(e.code, FatalCode::EndOfFile) << "cut at " << n;
-            EXPECT_NE(s.err.str().find("\nfile cut.txt "), std::string::npos) << "cut at " << n;
-        }
+        const auto code = test::FatalOf([&] { ReadFormda(s.con, fp, "cut.txt"); });
+        // Only a cut inside the final item of the last line can still be read.
+        if (n + 1 == lastItem && !code) continue;
+        EXPECT_EQ(code, FatalCode::EndOfFile) << "cut at " << n;
+        EXPECT_NE(s.err.str().find("\nfile cut.txt "), std::string::npos) << "cut at " << n;
     }
 }
 
@@ -328,7 +289,7 @@ TEST(Formda, ImpossibleCountsAndItemsAreRefused) {
 
 TEST(Formda, OpenByDirectoryAndName) {
     test::ScratchDir dir;
-    Streams s;
+    test::TestConsole s;
     const FixedClock clock;
     const std::string folder = dir.path().string() + "/";
     const DataSet d = SmallDataSet();
@@ -336,20 +297,15 @@ TEST(Formda, OpenByDirectoryAndName) {
     const DataSet back = OpenFormdaFile(s.con, folder, "sFormda.txt");
     EXPECT_EQ(back.chLabel, d.chLabel);
     EXPECT_EQ(back.SMWSize, 2);
-    try {
-        OpenFormdaFile(s.con, folder, "missingFormda.txt");
-        ADD_FAILURE() << "a missing file opened";
-    } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::FailToOpen);
-        EXPECT_NE(s.err.str().find("\ncan't open " + folder + "missingFormda.txt \n"), std::string::npos);
-    }
+    EXPECT_EQ(test::FatalOf([&] { OpenFormdaFile(s.con, folder, "missingFormda.txt"); }), FatalCode::FailToOpen);
+    EXPECT_NE(s.err.str().find("\ncan't open " + folder + "missingFormda.txt \n"), std::string::npos);
 }
 
 TEST(Formda, FailedWriteKeepsTheOldFile) {
     test::ScratchDir dir;
     const std::string path = (dir.path() / "keepFormda.txt").string();
     dir.Write("keepFormda.txt", "old content\n");
-    Streams s;
+    test::TestConsole s;
     const FixedClock clock;
     const DataSet d = SmallDataSet();
 
@@ -360,15 +316,10 @@ TEST(Formda, FailedWriteKeepsTheOldFile) {
     struct rlimit tiny = old;
     tiny.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    bool threw = false;
-    try {
-        WriteFormda(s.con, clock, d, 3, path, "t", d.csm_Float, d.cadat);
-    } catch (const FatalError& e) {
-        threw = e.code == FatalCode::FailToPrint;
-    }
+    const auto code = test::FatalOf([&] { WriteFormda(s.con, clock, d, 3, path, "t", d.csm_Float, d.cadat); });
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
-    EXPECT_TRUE(threw);
+    EXPECT_EQ(code, FatalCode::FailToPrint);
     EXPECT_NE(s.err.str().find("\nfile " + path + " "), std::string::npos);
     EXPECT_EQ(dir.Read("keepFormda.txt"), "old content\n");
     int files = 0;
@@ -376,12 +327,9 @@ TEST(Formda, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(files, 1);  // no temporary file left behind
 
     // A folder that does not exist: the file cannot be created.
-    try {
-        WriteFormda(s.con, clock, d, 3, (dir.path() / "no" / "xFormda.txt").string(), "t", d.csm_Float, d.cadat);
-        ADD_FAILURE() << "wrote into a missing folder";
-    } catch (const FatalError& e) {
-        EXPECT_EQ(e.code, FatalCode::FailToOpen);
-    }
+    const std::string missing = (dir.path() / "no" / "xFormda.txt").string();
+    EXPECT_EQ(test::FatalOf([&] { WriteFormda(s.con, clock, d, 3, missing, "t", d.csm_Float, d.cadat); }),
+              FatalCode::FailToOpen);
 
     // And a successful write replaces the old content whole.
     WriteFormda(s.con, clock, d, 3, path, "t", d.csm_Float, d.cadat);

@@ -1,23 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "base/Fatal.hpp"
 #include "data/Groups.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
 
-struct Dialogue {
-    explicit Dialogue(const std::string& answers) : in(answers), con{in, out, err} {}
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con;
+struct Dialogue : test::TestConsole {
+    using TestConsole::TestConsole;
     Session session;
     ResultFlags flags;
+    int k = 0;
+    std::vector<int> member;
+    std::vector<std::string> labels;
+    char Run(int n, const char* objects, const std::vector<std::string>* names = nullptr) {
+        return SettingAnyGroups(con, session, flags, n, k, member, labels, objects, names);
+    }
 };
 
 TEST(Groups, CountGroupsSortsDistinctNumbers) {
@@ -32,13 +33,10 @@ TEST(Groups, CountGroupsSortsDistinctNumbers) {
 TEST(Groups, DefaultLabelsAndCountsOfOrderedObjects) {
     // k = 3 with default labels; counts 2, 0, 3 for five objects.
     Dialogue d("3\n1\ny\n2 0 3\n");
-    int k = 0;
-    std::vector<int> member;
-    std::vector<std::string> labels;
-    EXPECT_EQ(SettingAnyGroups(d.con, d.session, d.flags, 5, k, member, labels, "communities"), 'r');
-    EXPECT_EQ(k, 3);
-    EXPECT_EQ(labels, std::vector<std::string>({"1", "2", "3"}));
-    EXPECT_EQ(member, std::vector<int>({1, 1, 3, 3, 3}));
+    EXPECT_EQ(d.Run(5, "communities"), 'r');
+    EXPECT_EQ(d.k, 3);
+    EXPECT_EQ(d.labels, std::vector<std::string>({"1", "2", "3"}));
+    EXPECT_EQ(d.member, std::vector<int>({1, 1, 3, 3, 3}));
     // No cluster record: the source question is never asked.
     EXPECT_EQ(d.out.str().find("Get partition from"), std::string::npos);
     EXPECT_NE(d.out.str().find("Specify the number of groups of communities: "), std::string::npos);
@@ -47,35 +45,26 @@ TEST(Groups, DefaultLabelsAndCountsOfOrderedObjects) {
 
 TEST(Groups, CountsNotAddingUpAreAskedAgain) {
     Dialogue d("2\n1\ny\n1 1\n2 2\n");
-    int k = 0;
-    std::vector<int> member;
-    std::vector<std::string> labels;
-    EXPECT_EQ(SettingAnyGroups(d.con, d.session, d.flags, 4, k, member, labels, "OTUs"), 'c');
-    EXPECT_EQ(member, std::vector<int>({1, 1, 2, 2}));
+    EXPECT_EQ(d.Run(4, "OTUs"), 'c');
+    EXPECT_EQ(d.member, std::vector<int>({1, 1, 2, 2}));
     EXPECT_NE(d.out.str().find("\nError!! Reenter!!\n\nEnter number of OTUs per group:"), std::string::npos);
 }
 
 TEST(Groups, MembershipByLabelsRejectsUnknownLabels) {
     // Own labels; then one label per object, the first attempt with an unknown one.
     Dialogue d("2\n2\nk\nwet dry\ny\nn\nk\nwet xx dry\ny\nk\nwet dry dry\ny\n");
-    int k = 0;
-    std::vector<int> member;
-    std::vector<std::string> labels;
     const std::vector<std::string> names{"A", "B", "C"};
-    SettingAnyGroups(d.con, d.session, d.flags, 3, k, member, labels, "communities", &names);
-    EXPECT_EQ(labels, std::vector<std::string>({"wet", "dry"}));
-    EXPECT_EQ(member, std::vector<int>({1, 2, 2}));
-    EXPECT_EQ(d.err.str().find("\nError!! Enter again. \n") != std::string::npos, true);
+    d.Run(3, "communities", &names);
+    EXPECT_EQ(d.labels, std::vector<std::string>({"wet", "dry"}));
+    EXPECT_EQ(d.member, std::vector<int>({1, 2, 2}));
+    EXPECT_NE(d.err.str().find("\nError!! Enter again. \n"), std::string::npos);
     EXPECT_NE(d.out.str().find("\ncommunities:\tA\tB\tC\t\n"), std::string::npos);
 }
 
 TEST(Groups, ZeroGroupsIsRefused) {
     Dialogue d("0\n2\n1\ny\n1 1\n");
-    int k = 0;
-    std::vector<int> member;
-    std::vector<std::string> labels;
-    SettingAnyGroups(d.con, d.session, d.flags, 2, k, member, labels, "communities");
-    EXPECT_EQ(k, 2);
+    d.Run(2, "communities");
+    EXPECT_EQ(d.k, 2);
     EXPECT_NE(d.err.str().find("Incorrect input = 0"), std::string::npos);
 }
 
@@ -84,9 +73,8 @@ TEST(Groups, GetPartitionCutsFusionRecord) {
     // Five objects: (1,2) fuse, then (4,5), then (1,2,3), then all.
     dir.Write("clus.txt", "0.1 2 1 2\n0.2 2 4 5\n0.3 3 1 2 3\n0.9 5 1 2 3 4 5\n");
     const std::string file = (dir.path() / "clus.txt").string();
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t;
+    Console& con = t.con;
     std::vector<int> member;
     GetPartition(con, file, 5, 2, member);
     EXPECT_EQ(member, std::vector<int>({1, 1, 1, 2, 2}));
@@ -98,7 +86,7 @@ TEST(Groups, GetPartitionCutsFusionRecord) {
     dir.Write("bad.txt", "0.1 2 1 9\n");
     const std::string bad = (dir.path() / "bad.txt").string();
     EXPECT_THROW(GetPartition(con, bad, 5, 2, member), FatalError);
-    EXPECT_NE(err.str().find("\nfile " + bad + " "), std::string::npos);
+    EXPECT_NE(t.err.str().find("\nfile " + bad + " "), std::string::npos);
     dir.Write("short.txt", "0.1 2 1\n");
     EXPECT_THROW(GetPartition(con, (dir.path() / "short.txt").string(), 5, 2, member), FatalError);
 }

@@ -16,6 +16,13 @@ Matrix<double> Column(std::initializer_list<double> values) {
 
 std::string MapRow(const Matrix<char>& m, std::size_t r) { return std::string(m[r].begin(), m[r].end()); }
 
+// A map of '0' and '1' from its rows written as words.
+Matrix<char> MapOf(const std::vector<std::string>& rows) {
+    Matrix<char> m(rows.size(), rows[0].size());
+    for (std::size_t r = 0; r < rows.size(); ++r) std::copy(rows[r].begin(), rows[r].end(), m[r].begin());
+    return m;
+}
+
 // Four OTUs in three communities with species names; OTU 3 (0-based 2) is absent everywhere.
 DataSet SmallSet() {
     DataSet d;
@@ -57,10 +64,7 @@ TEST(Import, SpeciesOfEqualNamesMergeAndProgramCodesStayDistinct) {
     d.tcst = 3;
     d.ncsm = 2;
     d.spp = {"Poa annua", "Poa angustifolia", "Poa annua"};
-    d.cadat = Matrix<double>(3, 2);
-    d.cadat[0][0] = 1;
-    d.cadat[1][1] = -999;  // missing counts as present
-    d.cadat[2][1] = 2;
+    d.cadat = Matrix<double>::FromRows({{1, 0}, {0, -999}, {0, 2}});  // a missing value counts as present
     CheckSpecies(d, 2);
     ASSERT_EQ(d.nSpp, 2);
     EXPECT_EQ(d.spp[0], "Poan Poa annua");
@@ -104,9 +108,7 @@ TEST(Import, CheckDataDropsAbsentOtusAndTrimsSpecies) {
     ASSERT_EQ(d.nSpp, 3);  // Poa annua, Carex nigra, Poa alpina
     d.hasPhylogeny = true;
     d.phylogenyMatrixType = 1;
-    d.phylogenyRese = Matrix<double>(4, 4);
-    for (int a = 0; a < 4; ++a)
-        for (int b = 0; b < 4; ++b) d.phylogenyRese[a][b] = 10 * a + b;
+    d.phylogenyRese = Matrix<double>::FromRows({{0, 1, 2, 3}, {10, 11, 12, 13}, {20, 21, 22, 23}, {30, 31, 32, 33}});
 
     const int empty = CheckData(d, 1);
     EXPECT_EQ(empty, 0);
@@ -168,15 +170,8 @@ TEST(SpeciesMerge, EqualNamesBecomeOneSpeciesInOrderOfFirstOccurrence) {
     // After a merge of data sets the same names meet again: memberships and
     // presences are added to the first.
     d.spp = {"B", "A", "B"};
-    Matrix<char> cst3(6, 3), rel3(3, 2);
-    const char* c3[6] = {"100", "010", "001", "000", "010", "001"};
-    for (int i = 0; i < 6; ++i)
-        for (int s = 0; s < 3; ++s) cst3[i][s] = c3[i][s];
-    const char* r3[3] = {"10", "01", "10"};
-    for (int s = 0; s < 3; ++s)
-        for (int j = 0; j < 2; ++j) rel3[s][j] = r3[s][j];
-    d.cstSppMap = cst3;
-    d.sppRelMap = rel3;
+    d.cstSppMap = MapOf({"100", "010", "001", "000", "010", "001"});
+    d.sppRelMap = MapOf({"10", "01", "10"});
     d.nSpp = 3;
     CheckSpeciesMerge(d);
     ASSERT_EQ(d.nSpp, 2);

@@ -2,11 +2,8 @@
 
 #include <omp.h>
 
-#include <sstream>
-
-#include "base/Fatal.hpp"
 #include "program/Menus.hpp"
-#include "support/Scenario.hpp"
+#include "support/BaseConsole.hpp"
 
 namespace kolvar {
 namespace {
@@ -21,14 +18,6 @@ TEST(MainMenu, ThreadCountFollowsPreference) {
     EXPECT_EQ(omp_get_max_threads(), omp_get_num_procs());
 }
 
-TEST(FatalExits, EachCodeHasItsMessageAndStatus) {
-    // Drive the catcher through the real menu: end of input at the main menu.
-    test::ScratchDir dir;
-    const auto r = test::RunInProcess(dir, "");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "\nfile input \a\nEND OF FILE !!!\n\nQuit and restart KOLVAR.\n\a");
-}
-
 TEST(ProgressLine, RightAlignedAndRateLimited) {
     class StepClock final : public Clock {
     public:
@@ -37,9 +26,9 @@ TEST(ProgressLine, RightAlignedAndRateLimited) {
         double WallSeconds() const override { return 0; }
         long ticks = 0;
     } clock;
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
+    test::TestConsole t;
+    Console& con = t.con;
+    const std::ostringstream& out = t.out;
     InitIFLibG(con, clock);
     HandleEventInfoWhere2(con, "too soon");
     EXPECT_EQ(out.str(), "");

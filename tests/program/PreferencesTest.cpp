@@ -2,19 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "base/Fatal.hpp"
+#include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
 
 namespace kolvar {
 namespace {
-
-struct Streams {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console con{in, out, err};
-};
 
 const char* const kDefaultValues =
     "17Apr2020\n0\n0.000000\n0.000000\n0\n0.000000\n0.000000\n1\nn\n0\n0.000000\n0.000000\n6\n2147483647\n6\n"
@@ -30,52 +22,35 @@ TEST(Preferences, DefaultFileIsExact) {
     EXPECT_EQ(Text(Options{}), std::string(kDefaultValues) + "Thu Jan  1 00:00:00 1970\n");
 }
 
-TEST(Preferences, ValuesSurviveWritingAndReading) {
-    Options o;
-    o.isHierarchicalPref = 1;
-    o.scatterHSize = 1.5f;
-    o.treeVSize = 0.25f;
-    o.profileType = 3;
-    o.drawProfPtsOpt = 'y';
-    o.sDigits = 9;
-    o.maxColsPrint = 120;
-    o.maxComponents = 4;
-    o.saveStruct = 'y';
-    o.saveRndData = 'y';
-    o.countDoubleAbsence = 0;
-    o.sqrtDissimOpt_RaoTraits = false;
-    o.sqrtDissimOpt_RaoPhyl = true;
-    o.BealsIncludeOpt = false;
-    o.overfitFactorPCARegr = 3.75;
-    o.twoTailedTest = false;
-    o.oneMatrixPermPartialCorr = true;
-    o.nonParametricSES_opt = false;
-    o.nProcessors = 3;
-    Streams s;
-    std::istringstream fp(Text(o));
+TEST(Preferences, ValuesSurviveReadingAndWriting) {
+    // Every value other than its default.
+    const std::string text = test::Slurp(test::SourcePath("tests/program/data/KOLVAR.prf"));
+    test::TestConsole s;
+    std::istringstream fp(text);
     Options r;
     ASSERT_TRUE(ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", r));
-    EXPECT_EQ(Text(r), Text(o));
+    EXPECT_EQ(Text(r), text);
+    EXPECT_EQ(r.isHierarchicalPref, 1);
     EXPECT_EQ(r.scatterHSize, 1.5f);
+    EXPECT_EQ(r.profileType, 3);
     EXPECT_EQ(r.drawProfPtsOpt, 'y');
+    EXPECT_EQ(r.treeVSize, 0.25f);
+    EXPECT_EQ(r.maxColsPrint, 120);
+    EXPECT_EQ(r.saveRndData, 'y');
     EXPECT_EQ(r.overfitFactorPCARegr, 3.75);
     EXPECT_TRUE(r.sqrtDissimOpt_RaoPhyl);
+    EXPECT_TRUE(r.oneMatrixPermPartialCorr);
     EXPECT_EQ(r.nProcessors, 3);
 
     // Windows line ends and a byte-order mark change nothing.
-    std::string crlf = "\xEF\xBB\xBF";
-    for (char c : Text(o)) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
-    std::istringstream fp2(crlf);
+    std::istringstream fp2(test::WindowsText(text));
     Options r2;
     ASSERT_TRUE(ReadPreferencesFrom(s.con, fp2, "KOLVAR.prf", r2));
-    EXPECT_EQ(Text(r2), Text(o));
+    EXPECT_EQ(Text(r2), text);
 }
 
 TEST(Preferences, OtherVersionIsIgnored) {
-    Streams s;
+    test::TestConsole s;
     Options o;
     o.sDigits = 11;
     std::string other = kDefaultValues;
@@ -91,23 +66,19 @@ TEST(Preferences, OtherVersionIsIgnored) {
 TEST(Preferences, DamagedFileOfTheRightVersionIsFatal) {
     const std::string text = kDefaultValues;
     for (std::size_t n = 10; n + 2 < text.size(); ++n) {
-        Streams s;
+        test::TestConsole s;
         Options o;
         std::istringstream fp(text.substr(0, n));
-        try {
-            ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", o);
-            ADD_FAILURE() << "cut at " << n << " accepted";
-        } catch (const FatalError& e) {
-            EXPECT_EQ(e.code, FatalCode::EndOfFile);
-            EXPECT_NE(s.err.str().find("\nfile KOLVAR.prf "), std::string::npos);
-        }
+        EXPECT_EQ(test::FatalOf([&] { ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", o); }), FatalCode::EndOfFile)
+            << "cut at " << n;
+        EXPECT_NE(s.err.str().find("\nfile KOLVAR.prf "), std::string::npos);
         EXPECT_EQ(o.sDigits, 6) << "a damaged file must not change the options";
     }
     auto refused = [&](std::size_t line, const std::string& value) {
         std::istringstream lines(text);
         std::string out, l;
         for (std::size_t i = 0; std::getline(lines, l); ++i) out += (i == line ? value : l) + "\n";
-        Streams s;
+        test::TestConsole s;
         Options o;
         std::istringstream fp(out);
         EXPECT_THROW(ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", o), FatalError) << "line " << line << " " << value;
