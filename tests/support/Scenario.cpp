@@ -66,6 +66,17 @@ std::string Slurp(const fs::path& p) {
     return s.str();
 }
 
+std::string WithoutTimeStamps(const std::string& text) {
+    std::istringstream in(text);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        const bool stamp = line.size() == 24 && line[3] == ' ' && line[7] == ' ' && line[13] == ':';
+        if (stamp || line.rfind("Elapsed time", 0) == 0) continue;
+        out += line + '\n';
+    }
+    return out;
+}
+
 RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, int timeoutSeconds) {
     return RunKolvar(dir, answers, {}, timeoutSeconds);
 }

@@ -51,5 +51,7 @@ RunResult RunInProcess(const ScratchDir& dir, const std::string& answers);
 std::filesystem::path SourcePath(const std::string& relative);
 /// Whole content of a file (binary, as stored); empty when it cannot be read.
 std::string Slurp(const std::filesystem::path& p);
+/// Text without its time-stamp lines ("Mon Dec  7 00:08:32 2026") and elapsed-time lines.
+std::string WithoutTimeStamps(const std::string& text);
 
 }  // namespace kolvar::test
