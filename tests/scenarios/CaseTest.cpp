@@ -11,18 +11,24 @@
 //   k.status       the exit status when it is not 0
 //   k.files/       every file the run creates or changes, whole
 //   k.expect       "<name> <file of cases/_shared>" lines for the same, shared
-// No other file may appear, change or disappear. Time stamps, elapsed seconds
+// No other file may appear, change or disappear. With KOLVAR_RECORD set in the
+// environment, the texts and files of each run are written into its folder
+// instead (masked, as they are compared): how a case is made, or an intended
+// change taken in, e.g.
+//   KOLVAR_RECORD=1 build/kolvar_tests_scenarios --gtest_filter='Recorded/*MyCase*' Time stamps, elapsed seconds
 // and the processor count are masked; with k.progress the console's progress
 // line (timed, so it comes and goes) is taken out of k.out, and runs of blank
 // lines are shortened to one.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "support/Scenario.hpp"
@@ -83,6 +89,33 @@ std::map<std::string, std::string> Snapshot(const fs::path& dir) {
     return files;
 }
 
+// Writes what one run printed and wrote as its expected texts and files.
+// Files a run leaves as they were are not kept unless they were already
+// expected; files k.expect shares stay shared.
+void Record(const fs::path& dir, const std::string& run, const std::string& status, const std::string& out,
+            const std::string& err, const std::map<std::string, std::string>& before,
+            const std::map<std::string, std::string>& after, const std::map<std::string, std::string>& shared) {
+    const auto put = [](const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; };
+    put(dir / (run + ".out"), out);
+    put(dir / (run + ".err"), err);
+    if (status == "0")
+        fs::remove(dir / (run + ".status"));
+    else
+        put(dir / (run + ".status"), status + "\n");
+    const fs::path files = dir / (run + ".files");
+    std::set<std::string> kept;
+    if (fs::is_directory(files))
+        for (const auto& e : fs::directory_iterator(files)) kept.insert(e.path().filename().string());
+    fs::remove_all(files);
+    for (const auto& [name, content] : after) {
+        const auto was = before.find(name);
+        const bool same = was != before.end() && Mask(was->second) == Mask(content);
+        if (shared.count(name) || (same && !kept.count(name))) continue;
+        fs::create_directories(files);
+        put(files / name, Mask(content));
+    }
+}
+
 class Case : public testing::TestWithParam<std::string> {};
 
 TEST_P(Case, RunsAsRecorded) {
@@ -112,22 +145,27 @@ TEST_P(Case, RunsAsRecorded) {
 
         const std::string status = std::to_string(r.status) + (r.timedOut ? " timeout" : "");
         const std::string wantStatus = fs::exists(dir / (run + ".status")) ? Lines(dir / (run + ".status")).at(0) : "0";
-        EXPECT_EQ(status, wantStatus);
         std::string out = Mask(r.out);
         if (fs::exists(dir / (run + ".progress"))) out = WithoutProgress(out);
+        std::map<std::string, std::string> shared;
+        for (const auto& line : Lines(dir / (run + ".expect"))) {
+            std::istringstream words(line);
+            std::string name, file;
+            words >> name >> file;
+            shared[name] = test::Slurp(CasesDir() / "_shared" / file);
+        }
+        if (std::getenv("KOLVAR_RECORD")) {
+            Record(dir, run, status, out, Mask(r.err), before, after, shared);
+            continue;
+        }
+        EXPECT_EQ(status, wantStatus);
         EXPECT_EQ(out, test::Slurp(dir / (run + ".out")));
         EXPECT_EQ(Mask(r.err), test::Slurp(dir / (run + ".err")));
 
-        std::map<std::string, std::string> expected;
+        std::map<std::string, std::string> expected = shared;
         if (fs::is_directory(dir / (run + ".files")))
             for (const auto& e : fs::directory_iterator(dir / (run + ".files")))
                 expected[e.path().filename().string()] = test::Slurp(e.path());
-        for (const auto& line : Lines(dir / (run + ".expect"))) {
-            std::istringstream words(line);
-            std::string name, shared;
-            words >> name >> shared;
-            expected[name] = test::Slurp(CasesDir() / "_shared" / shared);
-        }
         for (const auto& [name, content] : before)
             EXPECT_TRUE(after.count(name)) << name << " disappeared";
         for (const auto& [name, content] : after) {
