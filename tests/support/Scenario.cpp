@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +98,10 @@ RunResult RunKolvar(const ScratchDir& dir, const std::string& answers, const std
         const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fi < 0 || fo < 0 || fe < 0) _exit(126);
+        // A run caught in a loop that prints stops at 1 GiB of any file
+        // (SIGXFSZ) instead of filling the disk before its time is up.
+        const rlimit fileSize{1UL << 30, 1UL << 30};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
         dup2(fi, 0);
         dup2(fo, 1);
         dup2(fe, 2);
