@@ -256,28 +256,6 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
     }
 }
 
-TEST(PermTest, PvalueTails) {
-    const double v[] = {0.1, 0.2, 0.3, 0.4, 0.5};
-    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.45, 0.3, 1), 2.0 / 6.0);
-    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.45, 0.3, -1), 5.0 / 6.0);
-    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.3, 0.3, 0), 2.0 * 4.0 / 6.0);  // observed at the median
-    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.1, 0.3, 0), 2.0 * 2.0 / 6.0);
-    EXPECT_DOUBLE_EQ(Pvalue(5, v, 0.3 + 1e-12, 0.3, 1), 4.0 / 6.0);  // equal within rounding counts
-}
-
-TEST(PermTest, GetDataCopiesOrPacksSampledRows) {
-    Matrix<double> src(3, 3), dst(3, 3);
-    src[0][0] = 1, src[1][1] = 2, src[2][2] = 3;
-    const int list[] = {3, 3, 1};
-    int cols = -1;
-    GetData(3, 3, 3, &cols, src, dst, list, 0);
-    EXPECT_EQ(cols, -1);
-    EXPECT_EQ(test::RowsOf(dst), (test::Rows{{0, 0, 3}, {0, 0, 3}, {1, 0, 0}}));
-    GetData(3, 3, 3, &cols, src, dst, list, 1);
-    EXPECT_EQ(cols, 2);  // column 2 is zero in the sample
-    EXPECT_EQ(test::RowsOf(dst, 3, 2), (test::Rows{{0, 3}, {0, 3}, {1, 0}}));
-}
-
 TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
     Community c(10);
     // T equals E up to scale: ro(TE) is 1 and no reordering of ten generic

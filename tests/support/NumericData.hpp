@@ -4,6 +4,9 @@
 // equality, and the textbook forms of correlations and cross products.
 
 #include <cstddef>
+#include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "QMLib/Matrix.hpp"
@@ -42,5 +45,41 @@ double MantelOf(const Matrix<double>& a, const Matrix<double>& b);
 
 /// Cross products (n x n) of the rows of x after centring each column.
 Matrix<double> CentredCrossProduct(const Matrix<double>& x);
+
+/// A value of a hand-worked case: a number, M (missing), '.' (not checked: NaN),
+/// or an expression of them with + - * / ( ), sqrt( ) and float( ) (rounded to single
+/// precision) without spaces,
+/// evaluated left to right as C++ evaluates the same expression.
+double HandValue(const std::string& text);
+/// A comma-separated list of such values, as doubles or ints; "-" is the empty list (a null pointer).
+std::vector<double> HandValues(const std::string& text);
+std::vector<int> HandInts(const std::string& text);
+
+/// The values as a matrix of one row.
+Matrix<double> RowOf(const std::vector<double>& v);
+/// m with one more row holding the status returned.
+Matrix<double> WithStatus(const Matrix<double>& m, double status);
+/// A result of rows x cols filled with 9, so that a hand case checks that every
+/// element it expects is written.
+Matrix<double> Filled(std::size_t rows, std::size_t cols);
+
+/// The routine of a hand case: the input matrices and the options written after its name.
+using Ins = std::vector<Matrix<double>>;
+using Opts = std::vector<std::string>;
+using HandFunction = std::function<Matrix<double>(Ins& in, const Opts& opt)>;
+/// Sizes as the routines take them, and a list as a pointer (null when empty).
+inline int N(const Matrix<double>& m) { return static_cast<int>(m.rows()); }
+inline int P(const Matrix<double>& m) { return static_cast<int>(m.cols()); }
+template <class T>
+const T* Ptr(const std::vector<T>& v) {
+    return v.empty() ? nullptr : v.data();
+}
+
+/// Runs the hand-worked cases of a data file under tests/. '#' lines are comments.
+/// A line starting with a word opens a block; lines of values follow it. Consecutive
+/// "in" blocks are the inputs of the cases after them. A case is
+/// "<exact|ulps|near <tol>> <routine> <options...>" with the expected rows (the
+/// corner compared): EXPECT_EQ, EXPECT_DOUBLE_EQ or EXPECT_NEAR element by element.
+void RunHandCases(const std::string& file, const std::map<std::string, HandFunction>& routines);
 
 }  // namespace kolvar::test
