@@ -48,6 +48,35 @@ HandFunction OnRows(F f) {
     };
 }
 
+/// A routine of the option values alone.
+template <class F>
+HandFunction OfOptions(F f) {
+    return [f](Ins&, const Opts& o) {
+        std::vector<double> v;
+        for (const std::string& s : o) v.push_back(HandValue(s));
+        return RowOf({static_cast<double>(f(v))});
+    };
+}
+
+/// The dispatcher's result, then the data afterwards.
+HandFunction Dispatcher(bool keepWork) {
+    return [keepWork](Ins& in, const Opts& o) {
+        static ResemblanceWork kept;
+        ResemblanceWork fresh;
+        const std::vector<int> types = HandInts(o.size() > 3 ? o[3] : "-");
+        const int n = N(in[0]), p = P(in[0]), orientation = std::stoi(o[0]);
+        Matrix<double> out = Filled(orientation == 1 ? n : p, orientation == 1 ? n : p);
+        ResemblanceLib(n, p, in[0], out, orientation, std::stoi(o[1]), std::stoi(o[2]), Ptr(types), 0, 0, false, false,
+                       keepWork ? kept : fresh);
+        Matrix<double> r(out.rows() + in[0].rows(), std::max(out.cols(), in[0].cols()));
+        for (std::size_t i = 0; i < r.rows(); ++i) {
+            const auto& from = i < out.rows() ? out[i] : in[0][i - out.rows()];
+            std::copy(from.begin(), from.end(), r[i].begin());
+        }
+        return r;
+    };
+}
+
 HandFunction Gower(bool returnData) {
     return [returnData](Ins& in, const Opts& o) {
         const std::vector<int> types = HandInts(o[0]);
@@ -232,6 +261,39 @@ const std::map<std::string, HandFunction>& Routines() {
                                 true, true)},
         {"CorrelationMV", Into([](int n, int p, Matrix<double>& m, Matrix<double>& out) { CorrelationMV(n, p, m, out); },
                                true, true)},
+        {"JointFreq",
+         [](Ins& in, const Opts&) {
+             double a = 9, b = 9, c = 9, d = 9;
+             JointFreq(P(in[0]), in[0].row(0), in[0].row(1), a, b, c, d);
+             return RowOf({a, b, c, d});
+         }},
+        {"Jaccard", OnRows(Jaccard)},
+        {"JaccardDissimilarity", OnRows(JaccardDissimilarity)},
+        {"JaccardTurnover", OnRows(JaccardTurnover)},
+        {"JaccardNestedness", OnRows(JaccardNestedness)},
+        {"Sorensen", OnRows(Sorensen)},
+        {"SorensenDissimilarity", OnRows(SorensenDissimilarity)},
+        {"SorensenTurnover", OnRows(SorensenTurnover)},
+        {"SorensenNestedness", OnRows(SorensenNestedness)},
+        {"SokalMichener", OnRows(SokalMichener)},
+        {"SimpleMatching", OnRows(SimpleMatching)},
+        {"Ochiai", OnRows(Ochiai)},
+        {"MeanSquareContingency", OnRows(MeanSquareContingency)},
+        {"ResemblanceLib", Dispatcher(false)},
+        {"ResemblanceLib.work", Dispatcher(true)},
+        {"TranslateReseOpt_KOLVAR_DORMAL",
+         [](Ins&, const Opts&) {
+             std::vector<double> v;
+             for (int opt = 0; opt <= 11; ++opt) v.push_back(TranslateReseOpt_KOLVAR_DORMAL(opt));
+             return RowOf(v);
+         }},
+        // qmlibDim.hpp
+        {"AlmostEqual2sComplement", OfOptions([](auto v) { return AlmostEqual2sComplement(v[0], v[1], int(v[2])); })},
+        {"IsLargerThanOrEqual", OfOptions([](auto v) { return IsLargerThanOrEqual(v[0], v[1], int(v[2]), v[3] == 1); })},
+        {"AlmostEqual_Tolerance", OfOptions([](auto v) { return AlmostEqual_Tolerance(v[0], v[1], v[2]); })},
+        {"Fmax", OfOptions([](auto v) { return Fmax(v[0], v[1]); })},
+        {"Fmin", OfOptions([](auto v) { return Fmin(v[0], v[1]); })},
+        {"CountStates", OnRow(CountStates)},
         // Beals.hpp
         {"ConditionalProb",
          [](Ins& in, const Opts& o) {
@@ -269,7 +331,7 @@ const std::map<std::string, HandFunction>& Routines() {
 }
 
 TEST(HandCases, QMLibRoutinesGiveTheHandWorkedValues) {
-    for (const char* file : {"transform", "resemblance", "beals", "products", "belonging"}) {
+    for (const char* file : {"transform", "resemblance", "beals", "products", "belonging", "numbers"}) {
         SCOPED_TRACE(file);
         RunHandCases(std::string("tests/QMLib/data/") + file + ".txt", Routines());
     }
