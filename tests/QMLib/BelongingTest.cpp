@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -11,38 +10,6 @@
 
 namespace kolvar {
 namespace {
-
-using test::Rows;
-using test::RowsOf;
-
-TEST(Belonging, CountGroupsAndCrispMembership) {
-    const int labels[] = {3, 1, 3, 2};
-    int count = -1;
-    int list[4] = {};
-    CountGroupsNew(4, labels, count, list);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(std::vector<int>(list, list + 3), (std::vector<int>{1, 2, 3}));
-    CountGroupsNew(4, labels, count);
-    EXPECT_EQ(count, 3);
-    CountGroupsNew(0, labels, count, list);
-    EXPECT_EQ(count, 0);
-
-    const int select[] = {1, 0, 1, 1};
-    CountGroupsSelect(4, labels, select, count, list);
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(std::vector<int>(list, list + 2), (std::vector<int>{2, 3}));
-
-    const int part[] = {2, 1, 2};
-    Matrix<double> u(3, 2);
-    u.fill(9.0);
-    EXPECT_TRUE(CrispBelonging(3, 2, part, u));
-    EXPECT_EQ(RowsOf(u), (Rows{{0, 1}, {1, 0}, {0, 1}}));
-
-    Matrix<double> id(2, 2);
-    id.fill(9.0);
-    CrispBelonging(2, 2, nullptr, id);
-    EXPECT_EQ(RowsOf(id), (Rows{{1, 0}, {0, 1}}));
-}
 
 TEST(Belonging, FuzzyIsTheSameOnOneThreadAndOnMany) {
     const int n = 300, k = 40;

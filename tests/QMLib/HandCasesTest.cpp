@@ -5,6 +5,7 @@
 #include "QMLib/Beals.hpp"
 #include "QMLib/Belonging.hpp"
 #include "QMLib/MatrixProd.hpp"
+#include "QMLib/Ordination.hpp"
 #include "QMLib/Resemblance.hpp"
 #include "QMLib/Transform.hpp"
 #include "QMLib/qmlibDim.hpp"
@@ -15,14 +16,26 @@ namespace {
 
 using namespace test;
 
-/// A routine of (n, p, in, out) with out as large as the input (or n x n), filled with 9 or with 0.
+/// A routine of (n, p, in, out[, options]) with out as large as the input (or n x n), filled with 9 or with 0.
 template <class F>
 HandFunction Into(F f, bool square = false, bool zeros = false) {
-    return [f, square, zeros](Ins& in, const Opts&) {
+    return [f, square, zeros](Ins& in, const Opts& o) {
         Matrix<double> out = Filled(in[0].rows(), square ? in[0].rows() : in[0].cols());
         if (zeros) out.fill(0.0);
-        f(N(in[0]), P(in[0]), in[0], out);
+        if constexpr (std::is_invocable_v<F, int, int, Matrix<double>&, Matrix<double>&, const Opts&>)
+            f(N(in[0]), P(in[0]), in[0], out, o);
+        else
+            f(N(in[0]), P(in[0]), in[0], out);
         return out;
+    };
+}
+
+/// A routine of (n, p, m) changing the input in place.
+template <class F>
+HandFunction InPlace(F f) {
+    return [f](Ins& in, const Opts&) {
+        f(N(in[0]), P(in[0]), in[0]);
+        return in[0];
     };
 }
 
@@ -55,6 +68,20 @@ HandFunction OfOptions(F f) {
         std::vector<double> v;
         for (const std::string& s : o) v.push_back(HandValue(s));
         return RowOf({static_cast<double>(f(v))});
+    };
+}
+
+/// The number of groups of the labels (the first row), then their list unless count only.
+HandFunction Groups(bool select, bool countOnly) {
+    return [select, countOnly](Ins& in, const Opts& o) {
+        const std::vector<int> labels(in[0][0].begin(), in[0][0].end());
+        std::vector<int> list(labels.size(), 9);
+        int count = 9;
+        const int n = !select && !o.empty() ? std::stoi(o[0]) : P(in[0]);
+        if (select) CountGroupsSelect(n, labels.data(), HandInts(o[0]).data(), count, list.data());
+        else CountGroupsNew(n, labels.data(), count, countOnly ? nullptr : list.data());
+        list.insert(list.begin(), count);
+        return RowOf({list.begin(), list.end()});
     };
 }
 
@@ -141,22 +168,13 @@ HandFunction Product(F f) {
 const std::map<std::string, HandFunction>& Routines() {
     static const std::map<std::string, HandFunction> routines = {
         // Transform.hpp
-        {"UnitSumRowsAdjMV", Into([](int n, int p, Matrix<double>& m, Matrix<double>& out) {
-             UnitSumRowsAdjMV(n, p, m, m);
-             out = m;
-         })},
+        {"UnitSumRowsAdjMV", InPlace([](int n, int p, Matrix<double>& m) { UnitSumRowsAdjMV(n, p, m, m); })},
         {"RangeColsAdjMV", Into(RangeColsAdjMV)},
         {"NormalizeColsMV", Into(NormalizeColsMV)},
-        {"NormalizeColsSelectedRowsMV",
-         [](Ins& in, const Opts& o) {
-             Matrix<double> out = Filled(in[0].rows(), in[0].cols());
-             NormalizeColsSelectedRowsMV(N(in[0]), P(in[0]), in[0], out, HandInts(o[0]).data());
-             return out;
-         }},
-        {"NormalizeRowsMV", Into([](int n, int p, Matrix<double>& m, Matrix<double>& out) {
-             NormalizeRowsMV(n, p, m, m);
-             out = m;
+        {"NormalizeColsSelectedRowsMV", Into([](int n, int p, auto& m, auto& out, const Opts& o) {
+             NormalizeColsSelectedRowsMV(n, p, m, out, HandInts(o[0]).data());
          })},
+        {"NormalizeRowsMV", InPlace([](int n, int p, Matrix<double>& m) { NormalizeRowsMV(n, p, m, m); })},
         {"CenterRowsMV", Into(CenterRowsMV)},
         {"CorrAdj", Into(CorrAdj)},
         {"ZStandardizationColsMV", Into(ZStandardizationColsMV)},
@@ -165,16 +183,10 @@ const std::map<std::string, HandFunction>& Routines() {
         {"GowerStandardizationRows", Into(GowerStandardizationRows)},
         {"CovarianceMV", Into(CovarianceMV, true, true)},
         {"DeviationsExpectationsMV", Into(DeviationsExpectationsMV)},
-        {"MatrixUnitMaxTransf", Into([](int n, int p, Matrix<double>& m, Matrix<double>& out) {
-             MatrixUnitMaxTransf(n, p, m);
-             out = m;
+        {"MatrixUnitMaxTransf", InPlace([](int n, int p, Matrix<double>& m) { MatrixUnitMaxTransf(n, p, m); })},
+        {"DataPartitionQualQuant", Into([](int n, int p, auto& m, auto& out, const Opts& o) {
+             DataPartitionQualQuant(n, p, m, out, std::stoi(o[0]));
          })},
-        {"DataPartitionQualQuant",
-         [](Ins& in, const Opts& o) {
-             Matrix<double> out = Filled(in[0].rows(), in[0].cols());
-             DataPartitionQualQuant(N(in[0]), P(in[0]), in[0], out, std::stoi(o[0]));
-             return out;
-         }},
         {"CorrToSqDist", Into([](int n, int, Matrix<double>& m, Matrix<double>& out) { CorrToSqDist(n, m, out); })},
         {"ProbToDissim", Into([](int n, int, Matrix<double>& m, Matrix<double>& out) { ProbToDissim(n, m, out); })},
         {"ProdToSqDist", Into([](int n, int, Matrix<double>& m, Matrix<double>& out) { ProdToSqDist(n, m, out); },
@@ -219,12 +231,9 @@ const std::map<std::string, HandFunction>& Routines() {
         // Resemblance.hpp
         {"GowerMVOpt", Gower(false)},
         {"GowerMVOpt.data", Gower(true)},
-        {"GowerMV",
-         [](Ins& in, const Opts& o) {
-             Matrix<double> s = Filled(in[0].rows(), in[0].rows());
-             GowerMV(N(in[0]), P(in[0]), HandInts(o[0]).data(), in[0], s, nullptr, nullptr);
-             return s;
-         }},
+        {"GowerMV", Into([](int n, int p, auto& m, auto& s, const Opts& o) {
+             GowerMV(n, p, HandInts(o[0]).data(), m, s, nullptr, nullptr);
+         }, true)},
         {"gower_similarityPartial", [](Ins& in, const Opts& o) { return Partial(in[0], HandInts(o[0]))[std::stoul(o[1])]; }},
         {"gower_similarityPartial.data",
          [](Ins& in, const Opts& o) {
@@ -241,18 +250,12 @@ const std::map<std::string, HandFunction>& Routines() {
         {"GowerMVPartial_dAbsences", GowerOne(false)},
         {"GowerMVPartial_dAbsences.column", GowerOne(true)},
         {"EucliDistMV", Into(EucliDistMV, true)},
-        {"EucliDistMVSelect",
-         [](Ins& in, const Opts& o) {
-             Matrix<double> d = Filled(in[0].rows(), in[0].rows());
-             EucliDistMVSelect(N(in[0]), P(in[0]), in[0], d, HandInts(o[0]).data());
-             return d;
-         }},
-        {"EucliDistMVSelectOne",
-         [](Ins& in, const Opts& o) {
-             Matrix<double> d = Filled(in[0].rows(), in[0].rows());
-             EucliDistMVSelectOne(N(in[0]), P(in[0]), in[0], d, std::stoi(o[0]));
-             return d;
-         }},
+        {"EucliDistMVSelect", Into([](int n, int p, auto& m, auto& d, const Opts& o) {
+             EucliDistMVSelect(n, p, m, d, HandInts(o[0]).data());
+         }, true)},
+        {"EucliDistMVSelectOne", Into([](int n, int p, auto& m, auto& d, const Opts& o) {
+             EucliDistMVSelectOne(n, p, m, d, std::stoi(o[0]));
+         }, true)},
         {"AbsValFunctionMV", Into([](int n, int p, Matrix<double>& m, Matrix<double>& out) {
              out.fill(-1.0);
              AbsValFunctionMV(n, p, m, out);
@@ -294,6 +297,13 @@ const std::map<std::string, HandFunction>& Routines() {
         {"Fmax", OfOptions([](auto v) { return Fmax(v[0], v[1]); })},
         {"Fmin", OfOptions([](auto v) { return Fmin(v[0], v[1]); })},
         {"CountStates", OnRow(CountStates)},
+        {"crank",
+         [](Ins& in, const Opts&) {
+             Matrix<double> w = in[0];
+             double sum = 9;
+             crank(P(w), w.row(0), sum);
+             return WithStatus(w, sum);
+         }},
         // Beals.hpp
         {"ConditionalProb",
          [](Ins& in, const Opts& o) {
@@ -313,6 +323,16 @@ const std::map<std::string, HandFunction>& Routines() {
         // Belonging.hpp
         {"FuzzyBelonging", FuzzyBelongingOf(false)},
         {"FuzzyBelonging.rese", FuzzyBelongingOf(true)},
+        {"CountGroupsNew", Groups(false, false)},
+        {"CountGroupsNew.count", Groups(false, true)},
+        {"CountGroupsSelect", Groups(true, false)},
+        {"CrispBelonging",
+         [](Ins&, const Opts& o) {
+             const std::vector<int> partition = HandInts(o[2]);
+             Matrix<double> u = Filled(std::stoul(o[0]), std::stoul(o[1]));
+             const bool ok = CrispBelonging(std::stoi(o[0]), std::stoi(o[1]), Ptr(partition), u);
+             return WithStatus(u, ok);
+         }},
         // MatrixProd.hpp
         {"MatrixProd", Product([](int n, int m, int m2, int p, auto& a, auto& b, auto& r, const Opts&) {
              return MatrixProd(n, m, m2, p, a, b, r);

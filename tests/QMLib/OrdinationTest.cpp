@@ -137,7 +137,8 @@ TEST(Ordination, PrincipalComponentsAndCorrespondenceAnalysis) {
     }
     // Stored the other way round and read transposed: the same scores.
     OrdinationLib_D(nv, no, dataT, cov, vec, scoresT, nAxes, val.data(), ok, 2, 22, 2);
-    test::ExpectDoubleEq(scoresT, test::RowsOf(scores, nAxes, no));
+    for (int k = 0; k < nAxes; ++k)
+        for (int j = 0; j < no; ++j) EXPECT_DOUBLE_EQ(scoresT[k][j], scores[k][j]);
 
     // Correspondence analysis of a 3 x 4 table through its chi-square deviations.
     const Matrix<double> table = FromRows({{10, 2, 0, 5}, {3, 8, 4, 1}, {0, 3, 9, 6}});
@@ -222,7 +223,7 @@ TEST(Classic, GaussJordanInverseAndSolutions) {
     EXPECT_FALSE(gaussj_QM(nan, 2, rhs, 1));  // no pivot at all, no stray index
 }
 
-TEST(Classic, SortWithCompanionAndRanks) {
+TEST(Classic, SortWithCompanion) {
     gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
     for (int n : {1, 5, 6, 7, 8, 50, 1000}) {
         std::vector<double> a(n), b(n), orig(n);
@@ -240,16 +241,6 @@ TEST(Classic, SortWithCompanionAndRanks) {
         }
     }
     gsl_rng_free(g);
-
-    std::vector<double> w{1, 2, 2, 3, 3, 3, 7};
-    double s = 0;
-    crank(7, w.data(), s);
-    EXPECT_EQ(w, (std::vector<double>{1, 2.5, 2.5, 5, 5, 5, 7}));
-    EXPECT_EQ(s, 6.0 + 24.0);
-    std::vector<double> tiedEnd{4, 9, 9};
-    crank(3, tiedEnd.data(), s);
-    EXPECT_EQ(tiedEnd, (std::vector<double>{1, 2.5, 2.5}));
-    EXPECT_EQ(s, 6.0);
 }
 
 }  // namespace

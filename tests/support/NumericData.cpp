@@ -31,16 +31,6 @@ void ExpectNear(const std::vector<double>& got, const std::vector<double>& want,
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], tol) << i;
 }
 
-void ExpectDoubleEq(const Matrix<double>& m, const Rows& want) {
-    for (std::size_t i = 0; i < want.size(); ++i)
-        for (std::size_t j = 0; j < want[i].size(); ++j) EXPECT_DOUBLE_EQ(m[i][j], want[i][j]) << i << ' ' << j;
-}
-
-void ExpectDoubleEq(const std::vector<double>& got, const std::vector<double>& want) {
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_DOUBLE_EQ(got[i], want[i]) << i;
-}
-
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
@@ -74,17 +64,6 @@ double Pearson(const std::vector<double>& x, const std::vector<double>& y) {
         sxy += (x[i] - mx) * (y[i] - my);
     }
     return sxy / std::sqrt(sxx * syy);
-}
-
-std::vector<double> UpperTriangle(const Matrix<double>& m) {
-    std::vector<double> v;
-    for (std::size_t i = 0; i < m.rows(); ++i)
-        for (std::size_t j = i + 1; j < m.cols(); ++j) v.push_back(m[i][j]);
-    return v;
-}
-
-double MantelOf(const Matrix<double>& a, const Matrix<double>& b) {
-    return Pearson(UpperTriangle(a), UpperTriangle(b));
 }
 
 Matrix<double> CentredCrossProduct(const Matrix<double>& x) {
