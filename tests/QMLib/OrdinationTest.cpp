@@ -176,7 +176,7 @@ TEST(Ordination, CorrelatedRandomData) {
     Random rnd = test::Seeded(7);
     gsl_rng* ref = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(ref, 7);
-    Matrix<double> id = test::Identity(3), out(4, 3);
+    Matrix<double> id = FromRows({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}), out(4, 3);
     CorrToData_New(rnd, 4, 3, id, out, 1);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_EQ(out[i][j], gsl_rng_uniform(ref) - 0.5);

@@ -13,19 +13,6 @@
 
 namespace kolvar::test {
 
-Rows RowsOf(const Matrix<double>& m) { return RowsOf(m, m.rows(), m.cols()); }
-
-Rows RowsOf(const Matrix<double>& m, std::size_t rows, std::size_t cols) {
-    Rows r;
-    for (std::size_t i = 0; i < rows; ++i) r.emplace_back(m[i].begin(), m[i].begin() + cols);
-    return r;
-}
-
-void ExpectNear(const Matrix<double>& m, const Rows& want, double tol) {
-    for (std::size_t i = 0; i < want.size(); ++i)
-        for (std::size_t j = 0; j < want[i].size(); ++j) EXPECT_NEAR(m[i][j], want[i][j], tol) << i << ' ' << j;
-}
-
 void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, double tol) {
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], tol) << i;
@@ -42,12 +29,6 @@ bool SameBits(const Matrix<double>& a, const Matrix<double>& b) {
     for (std::size_t i = 0; i < a.rows(); ++i)
         if (std::memcmp(a.row(i), b.row(i), a.cols() * sizeof(double)) != 0) return false;
     return true;
-}
-
-Matrix<double> Identity(std::size_t n) {
-    Matrix<double> m(n, n);
-    for (std::size_t i = 0; i < n; ++i) m[i][i] = 1;
-    return m;
 }
 
 double Pearson(const std::vector<double>& x, const std::vector<double>& y) {

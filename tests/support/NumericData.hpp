@@ -1,7 +1,7 @@
 #pragma once
 // Comparisons and plain reference computations shared by the numeric tests
-// (QMLib and stattests): matrices as nested rows for exact EXPECT_EQ, bit-for-bit
-// equality, the textbook forms of correlations and cross products, and the
+// (QMLib and stattests): closeness to expected rows, bit-for-bit equality,
+// the textbook forms of correlations and cross products, and the
 // reader of the hand-worked cases kept in data files.
 
 #include <cstddef>
@@ -16,23 +16,13 @@ namespace kolvar::test {
 
 using Rows = std::vector<std::vector<double>>;
 
-/// The matrix as nested rows, so that EXPECT_EQ compares every element exactly
-/// and prints both tables on failure.
-Rows RowsOf(const Matrix<double>& m);
-/// Only the first rows x cols corner.
-Rows RowsOf(const Matrix<double>& m, std::size_t rows, std::size_t cols);
-
-/// Every element within tol of the expected rows (which give the size compared).
-void ExpectNear(const Matrix<double>& m, const Rows& want, double tol);
+/// Every element within tol of the expected values.
 void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, double tol);
 
 /// Same bits element by element (so -0.0 differs from 0.0 and a NaN equals itself).
 bool SameBits(double a, double b);
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b);
 bool SameBits(const Matrix<double>& a, const Matrix<double>& b);
-
-/// The n x n identity matrix.
-Matrix<double> Identity(std::size_t n);
 
 /// Pearson correlation of two equally long series, written out directly.
 double Pearson(const std::vector<double>& x, const std::vector<double>& y);
@@ -42,8 +32,7 @@ Matrix<double> CentredCrossProduct(const Matrix<double>& x);
 
 /// A value of a hand-worked case: a number, M (missing), '.' (not checked: NaN),
 /// or an expression of them with + - * / ( ), sqrt( ) and float( ) (rounded to single
-/// precision) without spaces,
-/// evaluated left to right as C++ evaluates the same expression.
+/// precision) without spaces, evaluated left to right as C++ evaluates the same expression.
 double HandValue(const std::string& text);
 /// A comma-separated list of such values, as doubles or ints; "-" is the empty list (a null pointer).
 std::vector<double> HandValues(const std::string& text);
