@@ -17,11 +17,10 @@ namespace {
 
 const auto FromRows = Matrix<double>::FromRows;
 
-// Squared Euclidean distances between the rows of x, and x's column-centred
-// cross products: the two routes to the same principal coordinates.
-Matrix<double> Distances(const Matrix<double>& x) { return test::EuclideanDistances(x); }
-
+// Euclidean distances between the rows of x, and x's column-centred cross
+// products: the two routes to the same principal coordinates.
 using test::CentredCrossProduct;
+using test::EuclideanDistances;
 
 const Matrix<double> kPoints = FromRows({{0, 0, 1}, {1, 2, 0}, {3, 1, 2}, {4, 4, 1}, {2, 5, 3}, {1, 1, 1}});
 
@@ -67,7 +66,7 @@ TEST(Eigen, SingularValueDecompositionReconstructs) {
 
 TEST(Ordination, PrincipalCoordinatesOfEuclideanDistances) {
     const int n = 6;
-    const Matrix<double> d = Distances(kPoints);
+    const Matrix<double> d = EuclideanDistances(kPoints);
     Matrix<double> vec(n, n), scores(n, n), vec2(n, n);
     std::vector<double> val(n), val2(n);
     int nAxes = 0;
@@ -101,7 +100,7 @@ TEST(Ordination, PrincipalCoordinatesOfEuclideanDistances) {
     // Points on a line: a single retained axis.
     const Matrix<double> line = FromRows({{0, 0}, {1, 2}, {2, 4}, {5, 10}});
     Matrix<double> s3(4, 4);
-    EXPECT_EQ(OrdinationLib_Scores(4, 2, line, Distances(line), s3, 1, 3, 1), 1);
+    EXPECT_EQ(OrdinationLib_Scores(4, 2, line, EuclideanDistances(line), s3, 1, 3, 1), 1);
 }
 
 TEST(Ordination, PrincipalComponentsAndCorrespondenceAnalysis) {

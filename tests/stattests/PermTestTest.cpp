@@ -24,8 +24,6 @@ namespace {
 
 using test::SameBits;
 
-Matrix<double> Distances(const Matrix<double>& x, std::size_t cols) { return test::EuclideanDistances(x, cols); }
-
 /// A small community data set with every matrix the test reads; communities
 /// ordered along one gradient.
 struct Community {
@@ -56,9 +54,9 @@ struct Community {
             for (int l = 0; l < nOTUs; ++l) Sb[k][l] = 1.0 - std::fabs(B[k][0] - B[l][0]) / 6.0;
         E = Matrix<double>(n, nEnv);
         for (int i = 0; i < n; ++i) E[i][0] = std::pow(1.7, i) + 0.3 * i;  // generic, increasing
-        DE = Distances(E, 1);
+        DE = test::EuclideanDistances(E, 1);
         Y = W;
-        DY = Distances(Y, nOTUs);
+        DY = test::EuclideanDistances(Y, nOTUs);
         M = Matrix<double>(nOTUs, nOTUs);
         for (int k = 0; k < nOTUs; ++k)
             for (int l = 0; l < nOTUs; ++l) M[k][l] = k == l ? 1.0 : 0.5 / (1 + std::abs(k - l));
