@@ -13,26 +13,6 @@ namespace {
 
 const auto FromRows = Matrix<double>::FromRows;
 
-TEST(MatrixProd, PlainAndMissingValueProducts) {
-    const Matrix<double> a = FromRows({{1, 2}, {3, kMissing}});
-    const Matrix<double> b = FromRows({{1, kMissing}, {2, kMissing}});
-    Matrix<double> res(2, 2);
-    EXPECT_EQ(MatrixProdMV(2, 2, 2, 2, a, b, res), 0);
-    EXPECT_EQ(res[0][0], 5.0);
-    EXPECT_EQ(res[1][0], 3.0);        // the missing A term is skipped
-    EXPECT_EQ(res[0][1], kMissing);   // every term missing: missing, not 0
-    EXPECT_EQ(res[1][1], kMissing);
-
-    const Matrix<double> c = FromRows({{1, 2}, {3, 4}});
-    EXPECT_EQ(MatrixProd(2, 2, 2, 2, c, c, res), 0);
-    EXPECT_EQ(res[1][1], 22.0);
-    res.fill(9);
-    EXPECT_EQ(MatrixProd(2, 2, 3, 2, c, c, res), 1);  // inner sizes differ: untouched
-    EXPECT_EQ(MatrixProdMV(2, 2, 3, 2, c, c, res), 1);
-    EXPECT_EQ(MatrixProdSelectMV_Adjust_Weight(2, 2, 3, 2, c, c, res, nullptr, nullptr), 1);
-    EXPECT_EQ(res[0][0], 9.0);
-}
-
 TEST(MatrixProd, TargetUpdateMatchesRecomputedProduct) {
     const Matrix<double> a = FromRows({{1, 2, 0.5}, {kMissing, 1, 3}});
     Matrix<double> bOld = FromRows({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
@@ -50,59 +30,6 @@ TEST(MatrixProd, TargetUpdateMatchesRecomputedProduct) {
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(res[i][j], want[i][j], 1e-12);
     EXPECT_EQ(MatrixProdTargetMV(2, 3, 3, 1, target, bOld, a, bNew, res), 1);  // p must exceed target
-}
-
-TEST(MatrixProd, WeightedMeansWithMissingValues) {
-    // Community (1, 2, 3) over three OTUs; trait column with the middle OTU missing.
-    const Matrix<double> w = FromRows({{1, 2, 3}, {1, kMissing, 3}, {0, 0, 0}, {1, 2, 3}});
-    const Matrix<double> b = FromRows({{1, 5, 1}, {kMissing, 7, 1}, {2, 9, 1}});
-    Matrix<double> t(4, 3);
-    const int select[3] = {1, 0, 1};
-    ASSERT_EQ(MatrixProdSelectMV_Adjust_Weight(4, 3, 3, 3, w, b, t, select, nullptr), 0);
-    // 1*1 + 3*2 = 7 over the present abundance 4 of a total 6: 7 / (4/6).
-    EXPECT_DOUBLE_EQ(t[0][0], 7.0 / (4.0 / 6.0));
-    EXPECT_EQ(t[0][1], 0.0);  // unselected
-    EXPECT_DOUBLE_EQ(t[0][2], 6.0);
-    // A missing abundance counts in neither sum.
-    EXPECT_DOUBLE_EQ(t[1][0], 7.0);
-    // An empty community stays 0 instead of 0/0.
-    EXPECT_EQ(t[2][0], 0.0);
-
-    const int weight[3] = {1, 1, 0};
-    ASSERT_EQ(MatrixProdSelectMV_Adjust_Weight(4, 3, 3, 3, w, b, t, nullptr, weight), 0);
-    EXPECT_DOUBLE_EQ(t[0][0], 1.0 / (4.0 / 6.0));
-    EXPECT_DOUBLE_EQ(t[0][1], (5.0 + 14.0) / (6.0 / 6.0));
-
-    const Matrix<double> allMissing = FromRows({{kMissing}, {kMissing}, {1}});
-    const Matrix<double> w2 = FromRows({{1, 1, kMissing}});
-    Matrix<double> t2(1, 1);
-    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 1, w2, allMissing, t2, nullptr, nullptr);
-    EXPECT_EQ(t2[0][0], kMissing);
-}
-
-TEST(MatrixProd, FuzzyWeightedCompositionWeights) {
-    // 1 community, 3 OTUs; U is 3 x 3 (columns indexed like the OTUs).
-    const Matrix<double> w = FromRows({{2, 1, 1}});
-    const Matrix<double> u = FromRows({{1, 0.5, 0.25}, {0.5, 1, kMissing}, {0.25, 0.5, 1}});
-    const int weight[3] = {1, 0, 0};
-    Matrix<double> x(1, 3);
-    // Without restriction: term (k, j) counts when OTU k or OTU j has weight 1.
-    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 3, w, u, x, nullptr, weight, false);
-    EXPECT_DOUBLE_EQ(x[0][0], 2 * 1 + 1 * 0.5 + 1 * 0.25);
-    EXPECT_DOUBLE_EQ(x[0][1], 2 * 0.5);                  // only k = 0 has a weight
-    EXPECT_DOUBLE_EQ(x[0][2], 2 * 0.25 / (3.0 / 4.0));   // OTU 2 missing in U: rescaled
-    // With restriction: only pairs of included OTUs.
-    MatrixProdSelectMV_Adjust_Weight(1, 3, 3, 3, w, u, x, nullptr, weight, true);
-    EXPECT_DOUBLE_EQ(x[0][0], 2.0);
-    EXPECT_DOUBLE_EQ(x[0][1], 0.0);
-    EXPECT_DOUBLE_EQ(x[0][2], 0.0);
-    // A missing abundance is left out of both sums; an all-zero row is not rescaled.
-    const Matrix<double> wm = FromRows({{kMissing, 1, 1}, {0, 0, 0}});
-    Matrix<double> xm(2, 3);
-    MatrixProdSelectMV_Adjust_Weight(2, 3, 3, 3, wm, u, xm, nullptr, nullptr, false);
-    EXPECT_DOUBLE_EQ(xm[0][0], 0.5 + 0.25);
-    EXPECT_DOUBLE_EQ(xm[0][1], 1.0 + 0.5);
-    EXPECT_EQ(xm[1][0], 0.0);
 }
 
 // The two products written out term by term, k = 0, 1, ...: a term needs A

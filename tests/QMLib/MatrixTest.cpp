@@ -5,16 +5,6 @@
 namespace kolvar {
 namespace {
 
-TEST(Matrix, ZeroFilledWithStoredSizes) {
-    auto m = dim2D<double>(3, 4);
-    ASSERT_EQ(m.rows(), 3u);
-    ASSERT_EQ(m.cols(), 4u);
-    for (std::size_t i = 0; i < 3; ++i)
-        for (std::size_t j = 0; j < 4; ++j) EXPECT_EQ(m[i][j], 0.0);
-    auto labels = dim2D<char>(2, 5);
-    EXPECT_EQ(labels[1][4], '\0');
-}
-
 TEST(Matrix, EmptyDimensionsAreUsable) {
     auto none = dim2D<double>(0, 5);
     EXPECT_EQ(none.rows(), 0u);
@@ -45,27 +35,6 @@ TEST(Matrix, RowSwapExchangesWholeRowsAndSurvivesCopyAndMove) {
     Matrix<int> moved = std::move(copy);
     EXPECT_EQ(moved[0][0], -1);
     EXPECT_EQ(copy.rows(), 0u);
-}
-
-TEST(Matrix, ClearAndAssignResetToZero) {
-    auto m = dim2D<double>(2, 2);
-    m.fill(3.5);
-    m.clear();
-    EXPECT_EQ(m[1][1], 0.0);
-    m[0][1] = 7;
-    m.assign(3, 1);
-    EXPECT_EQ(m.rows(), 3u);
-    EXPECT_EQ(m[0][0], 0.0);
-}
-
-TEST(Matrix, HigherRanksAreNestedZeroFilledMatrices) {
-    auto a = dim3D<double>(2, 3, 4);
-    ASSERT_EQ(a.size(), 2u);
-    EXPECT_EQ(a[1].rows(), 3u);
-    EXPECT_EQ(a[1][2][3], 0.0);
-    auto b = dim4D<int>(2, 1, 2, 3);
-    ASSERT_EQ(b.size(), 2u);
-    EXPECT_EQ(b[1][0][1][2], 0);
 }
 
 }  // namespace

@@ -118,15 +118,6 @@ TEST(MatrixCorrelation, DispatchAndSimilarityForm) {
                 MatrixCorr(n, da, db), 1e-15);
 }
 
-TEST(MatrixCorrelation, ScalarPartialCorrelation) {
-    EXPECT_DOUBLE_EQ(PartialCorrelation(0.5, 0.3, 0.4), (0.5 - 0.12) / (std::sqrt(1 - 0.09) * std::sqrt(1 - 0.16)));
-    EXPECT_EQ(PartialCorrelation(0.5, 1.0, 0.4), 0.0);
-    EXPECT_EQ(PartialCorrelation(0.5, 0.9999999995, 0.4), 0.0);
-    EXPECT_EQ(PartialCorrelation(0.5, 0.4, 1.0), 0.0);
-    EXPECT_EQ(PartialCorrelation(0.5, -1.0, 0.4), 0.0);  // would divide by zero
-    EXPECT_NE(PartialCorrelation(0.5, 0.999999, 0.4), 0.0);
-}
-
 TEST(MatrixCorrelation, PartialMatrixCorrelationAndComponentRegression) {
     const int n = 12;
     const Matrix<double> k = Uniform(n, 3, 41), noise = Uniform(n, 2, 42);
@@ -185,17 +176,6 @@ TEST(MatrixCorrelation, PartialMatrixCorrelationAndComponentRegression) {
     EXPECT_NEAR(PartialMatrixCorrelation(2.0, n, 2, 2, a, a, 3, oneSet, work), 1.0, 1e-12);
     // Reusing the work space changes nothing.
     EXPECT_EQ(PartialMatrixCorrelation(2.0, n, 2, 2, a, b, 3, oneSet), rv);
-}
-
-TEST(MatrixCorrelation, MatrixInverse) {
-    Matrix<double> a = Matrix<double>::FromRows({{4, 7}, {2, 6}}), inv(2, 2);
-    EXPECT_EQ(MatrixInverse(2, 2, a, inv), 1);
-    test::ExpectNear(inv, {{0.6, -0.7}, {-0.2, 0.4}}, 1e-15);
-    Matrix<double> singular(2, 2), out(2, 2);
-    singular.fill(1);
-    out.fill(3);
-    EXPECT_EQ(MatrixInverse(2, 2, singular, out), 0);
-    EXPECT_EQ(out[1][1], 3.0);
 }
 
 // The batch gives each pair the bits of its own call, for every group size,
