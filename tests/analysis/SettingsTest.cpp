@@ -1,9 +1,10 @@
 // The settings dialogue of the functional analysis, case by case from a table:
 // each case is a variant (H analysis, K ranking, A simulation), a data set and
-// earlier settings, and the answers. Its record in tests/analysis/settings/
-// holds the whole dialogue (standard output and error) and every setting the
-// dialogue leaves, so a changed question, message or setting shows as a diff.
-// KOLVAR_WRITE_RECORDS=1 writes the records of new cases (review them by hand).
+// earlier settings. Its record in tests/analysis/settings/ opens with the
+// answers and holds the whole dialogue (standard output and error) and every
+// setting the dialogue leaves, so a changed question, message or setting shows
+// as a diff. KOLVAR_WRITE_RECORDS=1 completes the record of a new case from its
+// answers (review it by hand).
 
 #include <gtest/gtest.h>
 
@@ -89,21 +90,10 @@ std::string Replace(std::string text, const std::string& what, const std::string
 struct Case {
     const char* name;
     char optmain;  ///< 'H' analysis, 'K' ranking, 'A' simulation
-    std::string answers;  ///< "<dir>/" stands for the scratch folder
     std::function<void(test::Parts&, const test::ScratchDir&)> setup = nullptr;
 };
 
-// Answers shared by many cases: crisp types 1 1 2 2 3 from the keyboard,
-// Mantel on Euclidean distance, all variables and traits, no subsets, all
-// OTUs, no standardization.
-const std::string kTypes = "0\nk\n1 1 2 2 3\n0\n";
-const std::string kMantel = "1\n6\nm\n1\n1\nn\n1\nn\n";
-const std::string kPlain = kTypes + kMantel + "3\nt\n0\nn\n1\nn\n";
-const std::string kOtus = kTypes + "1\n6\nm\n1\n1\nn\n2\n";
-const std::string kAfterOtus = "n\n3\nt\n0\nn\n1\nn\n";
-const std::string kNesting = kTypes + kMantel + "100\nt\n1\n";
-const std::string kTrait4 = "0\nk\n1 1 2 2 3\n0\n1\n6\nm\n1\n2\n";
-
+void Restricted(test::Parts& p, const test::ScratchDir&) { p.fa.optRestrictPermutNullModel = 1; }
 void Nominal(test::Parts& p, const test::ScratchDir&) {
     p.data.temEnvQual = 1;
     p.data.temEnvQuant = 0;
@@ -123,73 +113,72 @@ void SquaredBefore(test::Parts& p, const test::ScratchDir&) {
     p.data = MakeData(3, 4, 5, 0);
     p.fa.squareDistMatrixOpt = true;
 }
+void IncludePhylogeny(test::Parts& p, const test::ScratchDir&) { p.fa.includePhylogeny = true; }
+void SaveRandomData(test::Parts& p, const test::ScratchDir&) { p.opt.saveRndData = 'y'; }
+void Criterion(test::Parts& p, int criterion) {
+    p.data.temEnvQual = 1;
+    p.fa.opt_struct = criterion;
+}
 
 const Case kCases[] = {
-    {"full_dialogue", 'H', "0\nk\n1 1 2 2 3\n1\n1\n6\nm\n1\n1\nn\n1\ny\n999\nt\n0\nn\n2\n42\nn\n",
-     [](auto& p, auto&) { p.fa.optRestrictPermutNullModel = 1; }},
+    {"full_dialogue", 'H', Restricted},
     // Nominal variables rule out 2, 3 and 4; quantitative ones rule out 5; the
     // simulation study takes any statistic.
-    {"congruence_nominal", 'H', kTypes + "2\n3\n4\n5\n6\n1\n1 1\n1\nn\n1\nn\n10\ns\n1\nn\n", Nominal},
-    {"congruence_quantitative", 'H', kTypes + "5\n2\n1\n1\nn\n1\nn\n10\ns\n1\nn\n"},
-    {"congruence_simulation", 'A', "0\n0\n3\n1\n1\nn\n10\ns\nn\n", Nominal},
-    {"ranking_criterion9", 'K', "k\n1 2 1 2 1\n0\n2\n1\n10\nr\ny\n1\n1\nn\nn\n",
-     [](auto& p, auto&) { p.data.temEnvQual = 1; p.fa.opt_struct = 9; }},
-    {"ranking_criterion16", 'K', "k\n1 2 1 2 1\n0\n1\nm\n1\n1\nn\ny\n",
-     [](auto& p, auto&) { p.data.temEnvQual = 1; p.fa.opt_struct = 16; p.hier.rese_opt = 6; }},
-    {"ranking_criterion11", 'K', "k\n1 2 1 2 1\n0\n2\n1\n1\nn\ny\n",
-     [](auto& p, auto&) { p.data.temEnvQual = 1; p.fa.opt_struct = 11; }},
-    {"simulation_keeps_partition", 'A', "2\n1\n1\n8\nm\n1\n1\nn\n5\nt\n0\ny\ny\n",
-     [](auto& p, auto&) { p.data.partition_OTUs = {4, 4, 7, 7, 9}; p.fa.doTraitCombOpt = true; }},
-    {"anova_communities_and_grouping", 'H',
-     kTypes + "5\n7\n2\n0 0 0 0\n1 0 1 1\n0 1\n1\nn\n1\nn\n20\nt\n0\n1\nn\n", Nominal},
-    {"mantel", 'K', "k\n1 1 2 2 3\n0\n1\n9\nm\n1\nn\nn\n", SquaredBefore},
-    {"rd", 'K', "k\n1 1 2 2 3\n0\n1\n9\nr\nn\n1\nn\nn\n", SquaredBefore},
-    {"rd_squared", 'K', "k\n1 1 2 2 3\n0\n1\n9\nr\ny\n1\nn\nn\n", SquaredBefore},
-    {"site_shuffle", 'H', kTypes + kMantel + "100\ns\n1\nn\n",
+    {"congruence_nominal", 'H', Nominal},
+    {"congruence_quantitative", 'H'},
+    {"congruence_simulation", 'A', Nominal},
+    {"ranking_criterion9", 'K', [](auto& p, auto&) { Criterion(p, 9); }},
+    {"ranking_criterion16", 'K',
      [](auto& p, auto&) {
+         Criterion(p, 16);
+         p.hier.rese_opt = 6;
+     }},
+    {"ranking_criterion11", 'K', [](auto& p, auto&) { Criterion(p, 11); }},
+    {"simulation_keeps_partition", 'A',
+     [](auto& p, auto&) {
+         p.data.partition_OTUs = {4, 4, 7, 7, 9};
+         p.fa.doTraitCombOpt = true;
+     }},
+    {"anova_communities_and_grouping", 'H', Nominal},
+    {"mantel", 'K', SquaredBefore},
+    {"rd", 'K', SquaredBefore},
+    {"rd_squared", 'K', SquaredBefore},
+    {"site_shuffle", 'H',
+     [](auto& p, auto& dir) {
+         Restricted(p, dir);
          p.fa.doBootstrapOpt = true;
-         p.fa.optRestrictPermutNullModel = 1;
          p.fa.nestingMembershipOTUs = {1, 1, 1, 1, 1};
      }},
-    {"nesting_keyboard", 'H', kNesting + "k\n1 1 1 2 99999999999 2\ny\n2\n4294967296\n4294967295\nn\n"},
+    {"nesting_keyboard", 'H'},
     // Missing, short and out-of-range files bring the f/k question back.
     {"nesting_files", 'H',
-     kNesting + "f\n<dir>/none.txt\nf\n<dir>/short.txt\nf\n<dir>/huge.txt\nf\n<dir>/nest.txt\nn\n1\nn\n",
      [](auto&, auto& dir) {
          dir.Write("short.txt", "1 2 3\n");
          dir.Write("huge.txt", "1 2 99999999999 4 5\n");
          dir.Write("nest.txt", "groups: 3, 3; 4 x4 -5\n");
      }},
-    {"types_from_file", 'H', "1\nf\n<dir>/few.txt\nf\n<dir>/groups.txt\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n",
+    {"types_from_file", 'H',
      [](auto& p, auto& dir) {
          dir.Write("few.txt", "2 2\n");
          dir.Write("groups.txt", "OTU groups: 5,5;6\n6\t7\n");
          p.data.partition_OTUs = {9, 9, 9, 9, 9};
      }},
     // An empty selection and subset sizes 0 and 4 (of three traits) are asked again.
-    {"traits_group_weights_subsets", 'H', kTrait4 + "0 0 0 0\n1 1 0 1\ny\ny\n0\n2\n4\n3\n1\nn\n3\nt\n0\nn\n1\nn\n",
-     TraitGroups},
-    {"traits_unweighted", 'H', kTrait4 + "1 0 1 1\nn\nn\n1\nn\n3\nt\n0\nn\n1\nn\n", TraitGroups},
-    {"otus_excluded_rescaled", 'H', kOtus + "1 1 0 1 1\ny\ny\n" + kAfterOtus},
-    {"otus_excluded_kept_scale", 'H', kOtus + "0 0 0 0 0\n0 1 1 1 1\nn\nn\n" + kAfterOtus,
-     [](auto& p, auto&) { p.fa.keepAdditivity = false; }},
-    {"taxon_names_as_types", 'H', "0\ny\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
-    {"taxon_names_declined", 'H', "0\nn\nk\n1 1 1 1 1\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n", Species},
-    {"phylogeny", 'H', "0\nk\n3 3 1 1 2\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n",
-     [](auto& p, auto&) { p.data.hasPhylogeny = true; }},
+    {"traits_group_weights_subsets", 'H', TraitGroups},
+    {"traits_unweighted", 'H', TraitGroups},
+    {"otus_excluded_rescaled", 'H'},
+    {"otus_excluded_kept_scale", 'H', [](auto& p, auto&) { p.fa.keepAdditivity = false; }},
+    {"taxon_names_as_types", 'H', Species},
+    {"taxon_names_declined", 'H', Species},
+    {"phylogeny", 'H', [](auto& p, auto&) { p.data.hasPhylogeny = true; }},
     // A flag left by a phylogenetic ranking criterion does not survive into a
     // functional analysis of a data set without phylogeny; the ranking's stays.
-    {"phylogeny_flag_dropped", 'H', "0\nk\n3 3 1 1 2\n0\n" + kMantel + "3\nt\n0\nn\n1\nn\n",
-     [](auto& p, auto&) { p.fa.includePhylogeny = true; }},
-    {"phylogeny_ranking", 'K', "k\n3 3 1 1 5\n0\n2\n1\n1\nn\nn\n",
-     [](auto& p, auto&) { p.fa.includePhylogeny = true; }},
-    {"iterations_refused", 'H', kTypes + kMantel + "2\n3000000000\n3\nt\n0\nn\n1\nn\n"},
-    {"intermediate_results_yes", 'H', kPlain.substr(0, kPlain.size() - 2) + "y\ny\n",
-     [](auto& p, auto&) { p.opt.saveRndData = 'y'; }},
-    {"intermediate_results_no", 'H', kPlain.substr(0, kPlain.size() - 2) + "y\nn\n",
-     [](auto& p, auto&) { p.opt.saveRndData = 'y'; }},
-    {"intermediate_results_not_preferred", 'H', kPlain.substr(0, kPlain.size() - 2) + "y\n",
-     [](auto& p, auto&) { p.fa.printIntermPermResults = true; }},
+    {"phylogeny_flag_dropped", 'H', IncludePhylogeny},
+    {"phylogeny_ranking", 'K', IncludePhylogeny},
+    {"iterations_refused", 'H'},
+    {"intermediate_results_yes", 'H', SaveRandomData},
+    {"intermediate_results_no", 'H', SaveRandomData},
+    {"intermediate_results_not_preferred", 'H', [](auto& p, auto&) { p.fa.printIntermPermResults = true; }},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -206,7 +195,11 @@ TEST_P(SettingsDialogue, MatchesItsRecord) {
     p.session.volumeName = folder;
     p.session.whichPrinda = "sPrinda.txt";
     if (c.setup) c.setup(p, dir);
-    std::istringstream in(Replace(c.answers, "<dir>/", folder));
+    const auto file = test::SourcePath(std::string("tests/analysis/settings/") + c.name + ".txt");
+    const std::string text = test::Slurp(file);
+    const std::size_t answersAt = std::string("--- answers\n").size();
+    const std::size_t outputAt = text.find("--- output\n");
+    std::istringstream in(Replace(text.substr(answersAt, outputAt - answersAt), "<dir>/", folder));
     std::ostringstream out, err;
     Console con{in, out, err};
     const FixedClock clock{1000};
@@ -214,80 +207,30 @@ TEST_P(SettingsDialogue, MatchesItsRecord) {
     std::ostringstream unread;
     unread << in.rdbuf();
 
-    const std::string record = "--- output\n" + Replace(out.str(), folder, "<dir>/") + "\n--- errors\n" +
-                               Replace(err.str(), folder, "<dir>/") + "\n--- settings\n" + Settings(p) +
-                               "--- unread answers\n" + unread.str();
-    const auto file = test::SourcePath(std::string("tests/analysis/settings/") + c.name + ".txt");
-    if (std::getenv("KOLVAR_WRITE_RECORDS") && !std::filesystem::exists(file)) {
+    const std::string record = text.substr(0, outputAt) + "--- output\n" + Replace(out.str(), folder, "<dir>/") +
+                               "\n--- errors\n" + Replace(err.str(), folder, "<dir>/") + "\n--- settings\n" +
+                               Settings(p) + "--- unread answers\n" + unread.str();
+    if (std::getenv("KOLVAR_WRITE_RECORDS") && outputAt == std::string::npos) {
         std::ofstream(file, std::ios::binary) << record;
         GTEST_SKIP() << "wrote " << file;
     }
-    std::ifstream f(file, std::ios::binary);
-    std::ostringstream want;
-    want << f.rdbuf();
-    EXPECT_EQ(record, want.str()) << file;
+    EXPECT_EQ(record, text) << file;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsDialogue, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
-TEST(SettingReseFunction, ListsTwoOptionsAcceptsFive) {
-    test::TestConsole t("5\n9\n6\n");
-    int option = 0;
-    EXPECT_EQ(SettingReseFunction(t.con, option), 9);
-    EXPECT_EQ(option, 9);
-    EXPECT_EQ(t.out.str(),
-              "\nResemblance function option:\n\t6   Euclidean distance\n\t10  chord distance\nType option no.: ");
-    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = 5. Reenter.\nAccepted input: 6 7 8 9 10\n");
-
-    // Only a resemblance between communities is asked.
-    FunctionalSettings fa;
-    HierarchySettings hier;
-    fa.whichObj = 'c';
-    SettingsRese(t.con, fa, hier);
-    EXPECT_EQ(hier.rese_opt, 0);
-    fa.whichObj = 'r';
-    SettingsRese(t.con, fa, hier);
-    EXPECT_EQ(hier.rese_opt, 6);
-}
-
-TEST(GetPrindaMode, NewFileAppendDuringMacroOrAsk) {
+// The question about an earlier report (new file, rejected and accepted answers)
+// is kept by the recorded runs; a replayed macro appends without asking.
+TEST(GetPrindaMode, MacroAppendsWithoutAsking) {
     test::ScratchDir dir;
-    const std::string vol = dir.path().string() + "/";
-    test::TestConsole t("x\nA\nw\n");
-    std::string mode = "a";
-
-    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
-    EXPECT_EQ(mode, "w");
-    EXPECT_EQ(t.out.str(), "");
-
     dir.Write("sPrinda.txt", "old results\n");
+    test::TestConsole t;
     t.con.runMacro = true;
-    mode = "w";
-    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
+    std::string mode = "w";
+    GetPrindaMode(t.con, dir.path().string() + "/", "sPrinda.txt", mode);
     EXPECT_EQ(mode, "a");
     EXPECT_EQ(t.out.str(), "");
-
-    t.con.runMacro = false;
-    const std::string question =
-        "\nThis session has a previous sPrinda.txt file.\nOptions:\n   w  erase file and create a new one\n"
-        "   a  append results to same file\nType option: ";
-    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
-    EXPECT_EQ(mode, "a");
-    EXPECT_EQ(t.out.str(), question);
-    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = x. Reenter.\nAccepted input: w a\n");
-    GetPrindaMode(t.con, vol, "sPrinda.txt", mode);
-    EXPECT_EQ(mode, "w");
-    EXPECT_EQ(t.out.str(), question + question);
-}
-
-TEST(SettingsHierarchy, EndOfInputIsFatal) {
-    test::Parts p;
-    p.data = MakeData();
-    p.session.optmain = 'H';
-    test::TestConsole t("0\nk\n1 1 2");
-    const FixedClock clock;
-    EXPECT_EQ(test::FatalOf([&] { SettingsHierarchy(p.Analysis(t.con, clock)); }), FatalCode::EndOfFile);
 }
 
 TEST(PermutationCount, WorkAreasMustFitInMemory) {

@@ -60,14 +60,6 @@ DataSet ReadBack(const std::string& text, test::TestConsole& s) {
     return ReadFormda(s.con, fp, "testFormda.txt");
 }
 
-// Reading must stop with the file's name and END OF FILE.
-void ExpectEndOfFile(const std::string& text, const std::string& why) {
-    test::TestConsole s;
-    std::istringstream fp(text);
-    EXPECT_EQ(test::FatalOf([&] { ReadFormda(s.con, fp, "bad.txt"); }), FatalCode::EndOfFile) << why;
-    EXPECT_NE(s.err.str().find("\nfile bad.txt "), std::string::npos) << why;
-}
-
 TEST(Formda, WrittenLayoutIsExact) {
     const std::string text = Written(SmallDataSet());
     const std::string expected = test::Slurp(test::SourcePath("tests/data/data/smallFormda.txt"));
@@ -111,77 +103,59 @@ TEST(Formda, RoundTripKeepsEverythingAtSixDigits) {
     EXPECT_EQ(Written(again, "My data"), Written(d));
 }
 
-TEST(Formda, PhylogenyVariablesAndNoOptionalBlocks) {
-    DataSet d = SmallDataSet();
-    d.nenv = 0;
-    d.nSpp = 0;
-    d.hasTraitGroups = false;
-    d.phylogenyMatrixType = 2;
-    d.nClados = 2;
-    d.phylogenyVarType = {2, 3};
-    d.phylogenyData.assign(3, 2);
-    d.phylogenyData[2][1] = 4.5;
-    const std::string text = Written(d);
-    EXPECT_NE(text.find("\n0 \n0 \nSMW 2\n1\n2\n2\n2\t3\t\n"), std::string::npos);
-    test::TestConsole s;
-    const DataSet r = ReadBack(text, s);
-    EXPECT_EQ(r.nenv, 0);
-    EXPECT_TRUE(r.env.empty());
-    EXPECT_EQ(r.nSpp, 0);
-    EXPECT_EQ(r.phylogenyMatrixType, 2);
-    EXPECT_EQ(r.nClados, 2);
-    EXPECT_EQ(r.phylogenyVarType, d.phylogenyVarType);
-    EXPECT_EQ(r.phylogenyData[2][1], 4.5);
-    EXPECT_FALSE(r.hasTraitGroups);
-    EXPECT_EQ(r.traitGroups, std::vector<int>(3, 0));
+// The files of tests/data/data/formdaFiles.txt: "== <what>" opens a file's text, which ends at "-- refused"
+// (reading must end with END OF FILE and the file's name) or at "-- reads back as", followed by the file that
+// the data set read writes; a last line "<no line end>" takes the text's final line end away.
+struct FileCase {
+    std::string what, text, writtenBack;
+    bool refused = false;
+};
+
+std::vector<FileCase> FileCases() {
+    std::vector<FileCase> cases;
+    std::istringstream in(test::Slurp(test::SourcePath("tests/data/data/formdaFiles.txt")));
+    std::string* into = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("== ", 0) == 0) {
+            cases.push_back({line.substr(3), "", ""});
+            into = &cases.back().text;
+        } else if (line == "-- refused") {
+            cases.back().refused = true;
+            into = nullptr;
+        } else if (line == "-- reads back as") {
+            into = &cases.back().writtenBack;
+        } else if (line == "<no line end>") {
+            into->pop_back();
+        } else if (into && line.rfind('#', 0) != 0) {
+            *into += line + '\n';
+        }
+    }
+    return cases;
 }
 
-// Header of a hand-written older file: 2 traits, 2 communities, 2 OTUs.
-const std::string kOldHead =
-    "old data\n2\nt1 t2\n3 3\n0 0\n2 2\n2\nc1 c2\n2\n0 0\n0 0 0 0 0 0 0\n";
-
-TEST(Formda, OlderLayoutsOpen) {
-    {   // 2008 marker: no trait-group line; no SMW line either, phylogeny flag 0.
+TEST(Formda, OlderLayoutsOpenAndImpossibleItemsAreRefused) {
+    const std::vector<FileCase> cases = FileCases();
+    ASSERT_EQ(cases.size(), 22u);
+    for (const FileCase& c : cases) {
         test::TestConsole s;
-        const DataSet r = ReadBack(kOldHead + "18Jan2008\n1 2\n3 4\n5 6\n7 8\n0\n0\n0\n1\n", s);
-        EXPECT_EQ(r.dataName, "old data");
-        EXPECT_EQ(r.csm_Float[1][1], 4.0);
-        EXPECT_EQ(r.cadat[1][0], 7.0);
-        EXPECT_FALSE(r.hasTraitGroups);
-        EXPECT_EQ(r.traitGroups, std::vector<int>(2, 0));
-        EXPECT_EQ(r.SMWSize, 1);
-        EXPECT_FALSE(r.hasPhylogeny);
-    }
-    {   // Ecological block without its marker: labels follow nenv directly.
-        test::TestConsole s;
-        const DataSet r =
-            ReadBack(kOldHead + "18Jan2008\n1 2\n3 4\n5 6\n7 8\n2\nph depth\nsoil\n6.5 7\n10 20\n0\nSMW 3\n0\n", s);
-        EXPECT_EQ(r.optEnvVarType, 2);
-        EXPECT_EQ(r.envVarType, std::vector<int>(2, 3));
-        EXPECT_EQ(r.envLabel, (std::vector<std::string>{"ph", "depth"}));
-        EXPECT_EQ(r.envName, "soil");
-        EXPECT_EQ(r.env[1][0], 7.0);   // community 2, variable 1
-        EXPECT_EQ(r.env[0][1], 10.0);  // community 1, variable 2
-        EXPECT_EQ(r.temEnvQuant, 1);
-        EXPECT_EQ(r.SMWSize, 3);
-    }
-    {   // Oldest layout: one word of two-character codes per OTU, then its abundances.
-        test::TestConsole s;
-        const DataSet r = ReadBack(kOldHead + "0102 5 6\n.1-1 7 8\n0\n0\n", s);
-        EXPECT_EQ(r.csm_Float[0][0], 1.0);
-        EXPECT_EQ(r.csm_Float[0][1], 2.0);
-        EXPECT_EQ(r.csm_Float[1][0], static_cast<double>(0.1f));  // single precision, as stored
-        EXPECT_EQ(r.csm_Float[1][1], -1.0);
-        EXPECT_EQ(r.cadat[1][1], 8.0);
-        EXPECT_FALSE(r.hasTraitGroups);
-    }
-    {   // Current marker without the SMW line: the phylogeny flag is not lost.
-        test::TestConsole s;
-        const DataSet r = ReadBack(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n0\n0\n1\n7 9\n", s);
-        EXPECT_EQ(r.SMWSize, 1);
-        EXPECT_FALSE(r.hasPhylogeny);
-        EXPECT_TRUE(r.hasTraitGroups);
-        EXPECT_EQ(r.traitGroups, (std::vector<int>{7, 9}));
+        std::istringstream fp(c.text);
+        if (c.refused) {
+            EXPECT_EQ(test::FatalOf([&] { ReadFormda(s.con, fp, "bad.txt"); }), FatalCode::EndOfFile) << c.what;
+            EXPECT_NE(s.err.str().find("\nfile bad.txt "), std::string::npos) << c.what;
+            continue;
+        }
+        const DataSet r = ReadFormda(s.con, fp, "bad.txt");
+        EXPECT_EQ(Written(r, r.dataName), c.writtenBack) << c.what;
+        // What the file does not show: the codes' single precision, the kinds of variables, absent groups.
+        if (c.what.rfind("The oldest layout", 0) == 0) {
+            EXPECT_EQ(r.csm_Float[1][0], static_cast<double>(0.1f));
+        }
+        if (c.what.rfind("An ecological block", 0) == 0) {
+            EXPECT_EQ(r.temEnvQuant, 1);
+        }
+        if (!r.hasTraitGroups) {
+            EXPECT_EQ(r.traitGroups, std::vector<int>(r.nch, 0)) << c.what;
+        }
     }
 }
 
@@ -266,27 +240,6 @@ TEST(Formda, EveryTruncationEndsWithTheFileMessage) {
     }
 }
 
-TEST(Formda, ImpossibleCountsAndItemsAreRefused) {
-    ExpectEndOfFile("t\n0\n", "no traits");
-    ExpectEndOfFile("t\n-3\n", "negative trait count");
-    ExpectEndOfFile("t\n2000000000\na b\n", "trait count beyond the file");
-    ExpectEndOfFile("1\t1101000040", "trait count as the last item of the file");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 1e999\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n0\n0\n", "B value beyond a double");
-    ExpectEndOfFile("t\nthree\n", "trait count not a number");
-    ExpectEndOfFile("t\n1\na\n7\n0\n1\n", "trait type 7");
-    ExpectEndOfFile("t\n1\na\n3\n0\n1\n1\nc\n2000000000\n", "OTU count beyond the file");
-    ExpectEndOfFile("t\n1\na\n3\n0\n1\n1\nc\n0\n", "no OTUs");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 x\n", "B value not a number");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n1000000\n", "nenv beyond the file");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n-1\n", "negative species count");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n1\n1\n0.5 1\n", "phylogeny cut");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n1\n4\n", "phylogeny type 4");
-    ExpectEndOfFile(kOldHead + "25Jun2016\n1 2\n3 4\n5 6\n7 8\n0\n0\nSMW 1\n1\n2\n99999999\n",
-                    "phylogeny variables beyond the file");
-    ExpectEndOfFile(kOldHead + "010 5 6\n", "code word too short");
-    ExpectEndOfFile(kOldHead + "01x2 5 6\n", "code not a number");
-}
-
 TEST(Formda, OpenByDirectoryAndName) {
     test::ScratchDir dir;
     test::TestConsole s;
@@ -335,6 +288,7 @@ TEST(Formda, FailedWriteKeepsTheOldFile) {
     WriteFormda(s.con, clock, d, 3, path, "t", d.csm_Float, d.cadat);
     EXPECT_EQ(dir.Read("keepFormda.txt").substr(0, 3), "t \n");
 }
+
 
 }  // namespace
 }  // namespace kolvar

@@ -1,9 +1,6 @@
 #include "support/TextFormats.hpp"
 
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
 namespace kolvar::test {
 
@@ -132,23 +129,22 @@ private:
     std::size_t i_ = 0;
 };
 
-void Collect(const XmlElement& e, const std::string& key, const std::string& value, bool byClass,
-             std::vector<const XmlElement*>& out) {
+void Collect(const XmlElement& e, const std::string& value, bool byClass, std::vector<const XmlElement*>& out) {
     if (byClass ? e.Attr("class") == value : e.name == value) out.push_back(&e);
-    for (const XmlElement& c : e.children) Collect(c, key, value, byClass, out);
+    for (const XmlElement& c : e.children) Collect(c, value, byClass, out);
 }
 
 }  // namespace
 
 std::vector<const XmlElement*> XmlElement::FindAll(const std::string& tag) const {
     std::vector<const XmlElement*> out;
-    Collect(*this, "", tag, false, out);
+    Collect(*this, tag, false, out);
     return out;
 }
 
 std::vector<const XmlElement*> XmlElement::FindClass(const std::string& cls) const {
     std::vector<const XmlElement*> out;
-    Collect(*this, "class", cls, true, out);
+    Collect(*this, cls, true, out);
     return out;
 }
 
@@ -208,17 +204,6 @@ Table ReadTsv(const std::string& text) {
         t.rows.push_back(f);
     }
     return t;
-}
-
-double TsvValue(const std::string& field) {
-    if (field == "NA") return -999.0;
-    if (field == "NaN") return std::numeric_limits<double>::quiet_NaN();
-    if (field == "Inf") return std::numeric_limits<double>::infinity();
-    if (field == "-Inf") return -std::numeric_limits<double>::infinity();
-    char* end = nullptr;
-    const double v = std::strtod(field.c_str(), &end);
-    if (field.empty() || *end != '\0') throw std::runtime_error("TSV: not a number: '" + field + "'");
-    return v;
 }
 
 }  // namespace kolvar::test

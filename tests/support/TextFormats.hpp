@@ -39,8 +39,5 @@ struct Table {
 /// Reads tab-separated text with one header line; throws when a row has a
 /// different number of fields from the header.
 Table ReadTsv(const std::string& text);
-/// A numeric field as R reads it: NA -> -999 (the program's missing value),
-/// NaN, Inf, -Inf; anything else must be a complete number.
-double TsvValue(const std::string& field);
 
 }  // namespace kolvar::test
