@@ -112,18 +112,8 @@ TEST(Track, NoPartitionsWriteLoneNewlines) {
     EXPECT_EQ(t.p.groups.nPartCst, 0);
 }
 
-TEST(Track, OtherVersionIsReportedAndIgnored) {
-    std::string text = FullTrack();
-    text.replace(text.find("07Jul17"), 7, "01Jan09");
-    TrackSession t;
-    ReadText(t, text);
-    EXPECT_EQ(t.out.str(),
-              "\nFormda file is compatible, but other files of the session are not compatible with this program "
-              "version." + std::string(53, ' ') + "\n");
-    EXPECT_EQ(t.p.session.whichFormda, "aFormda.txt");
-    EXPECT_EQ(t.p.hier.rese_opt, 0);
-    EXPECT_EQ(t.p.groups.nPart, 0);
-}
+// A track of another version is reported and its settings ignored: the
+// ShellScenario.OldSessionIgnoresTheSettingsOfAnotherVersion case.
 
 TEST(Track, DamagedFullFormEndsWithTheFileMessage) {
     const std::string& text = FullTrack();
