@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "data/DataSetMenu.hpp"
-#include "support/BaseConsole.hpp"
 
 namespace kolvar {
 namespace {
@@ -67,23 +66,9 @@ TEST(DataSetMenu, SplitMovingWindowMeans) {
     EXPECT_DOUBLE_EQ(f[1][1], 20.0);
 }
 
-TEST(DataSetMenu, SettingNewRelevesPairsByEitherOrder) {
-    test::TestConsole t("2\nplot1 ab\ny\n1\n1\n2\n");
-    int nGroups = 0;
-    std::vector<int> rel;
-    std::vector<std::string> labels;
-    SettingNewReleves(t.con, 4, nGroups, rel, labels);
-    EXPECT_EQ(nGroups, 2);
-    EXPECT_EQ(labels, std::vector<std::string>({"plot", "1"}));  // at most four characters per label
-    EXPECT_EQ(rel, std::vector<int>({1, 2, 1, 2}));
-    EXPECT_NE(t.out.str().find("\nEnter labels (max. 4 alphanumeric characters):\n 1  2 \n"), std::string::npos);
-    // The rest of the line ("ab") is not a y/n answer: the bell pair, then y.
-    EXPECT_NE(t.err.str().find("Incorrect input = a"), std::string::npos);
-
-    SettingNewReleves(t.con, 4, nGroups, rel, labels);
-    EXPECT_EQ(labels, std::vector<std::string>({"1", "2"}));
-    EXPECT_EQ(rel, std::vector<int>({1, 1, 2, 2}));
-}
+// The labels and order of the paired communities are asked in the
+// DataSetScenario.ChangeLabelsAreCutToFourCharacters and
+// DataSetScenario.ChangeBetweenPairedCommunitiesInBothOrders cases.
 
 }  // namespace
 }  // namespace kolvar
