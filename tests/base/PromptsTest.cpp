@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 
+#include "base/Fmt.hpp"
 #include "base/Prompts.hpp"
 #include "support/BaseConsole.hpp"
 #include "support/Scenario.hpp"
@@ -12,92 +14,73 @@ namespace {
 using test::FatalOf;
 using test::TestConsole;
 
-TEST(CharPrompt, AcceptsEitherCaseAndRejectsOthers) {
-    TestConsole t("x\nY\n");
-    EXPECT_EQ(ReadCharIn(t.con, "y n"), 'y');
-    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = x. Reenter.\nAccepted input: y n\n");
-    EXPECT_EQ(t.in.peek(), '\n');  // only the accepted letter is consumed
-
-    TestConsole menu("  \r\n\tn");
-    EXPECT_EQ(ReadCharIn(menu.con, "N O S A X"), 'n');
-    EXPECT_EQ(menu.err.str(), "");  // blanks and control characters are skipped silently
-
-    TestConsole any("  \n\t Q");
-    EXPECT_EQ(ScanChar(any.con, any.in, "", "input"), 'q');
+// The hand cases of tests/base/data/prompts.txt: the value accepted, the
+// rejections on standard error, and what is left unread.
+TEST(Prompts, AnswersAcceptedOrRejectedAsTheTableSays) {
+    const auto rows = test::TableRows("tests/base/data/prompts.txt");
+    ASSERT_GT(rows.size(), 10u);
+    for (const auto& row : rows) {
+        ASSERT_GE(row.size(), 4u);
+        const auto field = [&](std::size_t i) { return i < row.size() ? row[i] : std::string(); };
+        const std::string& reader = row[0];
+        const std::string& accepted = row[1];
+        const std::string format = reader.substr(reader.find(' ') + 1);
+        SCOPED_TRACE(reader + " | " + accepted + " | " + row[2]);
+        TestConsole t(row[2]);
+        std::string value;
+        const auto code = FatalOf([&] {
+            double low = 0, high = 0;
+            const char* list = accepted == "any" ? "" : accepted.c_str();
+            if (accepted.starts_with("from ")) {
+                low = std::stod(accepted.substr(5));
+                high = std::stod(accepted.substr(accepted.find(" to ") + 4));
+                list = "-";
+            }
+            if (reader == "char")
+                value = std::string(1, ReadCharIn(t.con, list));
+            else if (reader.starts_with("word"))
+                ReadStringIn(t.con, format.c_str(), value);
+            else if (reader.starts_with("field"))
+                freadlineck(t.con, t.in, std::stoul(format), value, "input");
+            else if (reader.starts_with("line"))
+                freadlineck_Space(t.con, t.in, std::stoul(format), value, "input");
+            else if (reader.starts_with("int"))
+                value = std::to_string(ReadIntIn(t.con, format.c_str(), list, low, high));
+            else
+                value = Fmt("%.17g", ReadNumberIn(t.con, format.c_str(), list, low, high));
+        });
+        std::string err;
+        std::istringstream rejected(field(4));
+        for (std::string r; rejected >> r;)
+            err += "\a\nIncorrect input = " + r + ". Reenter.\nAccepted input: " + field(5) + "\n";
+        const std::string then = field(6);
+        if (row[3] == "end") {
+            EXPECT_EQ(code, FatalCode::EndOfFile);
+            EXPECT_EQ(t.err.str(), err + then);
+        } else {
+            EXPECT_FALSE(code.has_value());
+            EXPECT_EQ(value, row[3]);
+            EXPECT_EQ(t.err.str(), err);
+            if (row.size() > 6) {
+                EXPECT_EQ(std::string(std::istreambuf_iterator<char>(t.in), {}), then);
+            }
+        }
+    }
 }
 
-TEST(CharPrompt, EndOfInputIsFatalAndNamesTheSource) {
-    TestConsole t("zz");
-    EXPECT_EQ(FatalOf([&] { ReadCharIn(t.con, "y n"); }), FatalCode::EndOfFile);
-    EXPECT_NE(t.err.str().find("\nfile input "), std::string::npos);
-}
-
-TEST(NumberPrompt, ListForm) {
-    TestConsole t("4\n2.0\n");
-    EXPECT_EQ(ReadNumberIn(t.con, "%d\n", "1 2 3"), 2.0);
-    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = 4. Reenter.\nAccepted input: 1 2 3\n");
-
-    TestConsole junk("abc7\n");
-    EXPECT_EQ(ReadNumberIn(junk.con, "%d\n", "5 6 7"), 7.0);
-    EXPECT_EQ(junk.err.str(), "");  // letters are dropped silently
-}
-
-TEST(NumberPrompt, RangeFormShowsLimitsInShortestForm) {
-    TestConsole t("-1 2147483647\n");  // both limits belong to the range
-    EXPECT_EQ(ReadNumberIn(t.con, "%d\n", "-", 0.0, 2147483647.0), 2147483647.0);
-    EXPECT_EQ(t.err.str(), "\a\nIncorrect input = -1. Reenter.\nAccepted input: 0 to 2.14748e+09\n");
-
-    TestConsole edge("0.5 1 3.4028234663852886e38");
-    EXPECT_EQ(ReadNumberIn(edge.con, "%g\n", "-", 1.0, 3.4028234663852886e38), 1.0);
-    EXPECT_EQ(edge.err.str(), "\a\nIncorrect input = 0.5. Reenter.\nAccepted input: 1 to 3.40282e+38\n");
-}
-
-TEST(NumberPrompt, AnyNumberAndStrictForms) {
-    TestConsole any("  x-3.5e2\n");
-    EXPECT_EQ(ReadNumberIn(any.con, "%g\n", ""), -350.0);
-
+TEST(NumberPrompt, StrictReadsAndIntTruncation) {
     TestConsole strict("42 abc");
     EXPECT_EQ(ScanNumber(strict.con, strict.in, "data.txt", nullptr), 42.0);
     EXPECT_EQ(FatalOf([&] { ScanNumber(strict.con, strict.in, "data.txt", nullptr); }), FatalCode::EndOfFile);
     EXPECT_NE(strict.err.str().find("\nfile data.txt "), std::string::npos);
+    // Strict reads of the program's own files refuse a number beyond a double as malformed.
+    TestConsole huge("1e999");
+    EXPECT_EQ(FatalOf([&] { ScanNumber(huge.con, huge.in, "KOLVAR.prf", nullptr); }), FatalCode::EndOfFile);
+    EXPECT_NE(huge.err.str().find("\nfile KOLVAR.prf "), std::string::npos);
 
-    TestConsole ended("   ");
-    EXPECT_EQ(FatalOf([&] { ReadNumberIn(ended.con, "%d\n", "1 2"); }), FatalCode::EndOfFile);
-    EXPECT_NE(ended.err.str().find("\nEnd of file input\n"), std::string::npos);
-}
-
-TEST(NumberPrompt, IntAnswersBeyondIntRangeAreRejectedNotWrapped) {
-    TestConsole t("3000000000 -5e12 17\n");
-    EXPECT_EQ(ReadIntIn(t.con, "%d\n", ""), 17);
-    EXPECT_NE(t.err.str().find("Incorrect input = 3e+09. Reenter.\nAccepted input: -2.14748e+09 to 2.14748e+09\n"),
-              std::string::npos);
-    EXPECT_NE(t.err.str().find("Incorrect input = -5e+12."), std::string::npos);
-
-    TestConsole range("1e10 5\n");
-    EXPECT_EQ(ReadIntIn(range.con, "%d\n", "-", 0.0, 1e300), 5);
-    EXPECT_NE(range.err.str().find("Accepted input: 0 to 2.14748e+09"), std::string::npos);
     EXPECT_EQ(TruncToInt(3.9), 3);
     EXPECT_EQ(TruncToInt(-3.9), -3);
     EXPECT_EQ(TruncToInt(1e300), 2147483647);
-}
-
-TEST(NumberPrompt, NumbersBeyondADoubleAreRejectedNotInfinite) {
-    // Range form: rejected with the limits; list form: with the list; any number: with the finite range.
-    TestConsole range("1e999 -1e999 7\n");
-    EXPECT_EQ(ReadNumberIn(range.con, "%d\n", "-", 1.0, 2147483647.0), 7.0);
-    EXPECT_EQ(range.err.str(), "\a\nIncorrect input = inf. Reenter.\nAccepted input: 1 to 2.14748e+09\n"
-                               "\a\nIncorrect input = -inf. Reenter.\nAccepted input: 1 to 2.14748e+09\n");
-    TestConsole list("1e400 2\n");
-    EXPECT_EQ(ReadNumberIn(list.con, "%d\n", "1 2"), 2.0);
-    EXPECT_EQ(list.err.str(), "\a\nIncorrect input = inf. Reenter.\nAccepted input: 1 2\n");
-    TestConsole any("1e999 0.25\n");
-    EXPECT_EQ(ReadNumberIn(any.con, "%g\n", ""), 0.25);
-    EXPECT_EQ(any.err.str(),
-              "\a\nIncorrect input = inf. Reenter.\nAccepted input: -1.79769e+308 to 1.79769e+308\n");
-    // Strict reads of the program's own files refuse it as malformed.
-    TestConsole strict("1e999");
-    EXPECT_EQ(FatalOf([&] { ScanNumber(strict.con, strict.in, "KOLVAR.prf", nullptr); }), FatalCode::EndOfFile);
-    EXPECT_NE(strict.err.str().find("\nfile KOLVAR.prf "), std::string::npos);
 }
 
 TEST(NumberTokens, FollowTheCLibraryRules) {
@@ -127,43 +110,6 @@ TEST(NumberTokens, FollowTheCLibraryRules) {
     EXPECT_EQ(w, "efg");
 }
 
-TEST(LineFields, KeepBlanksAndStopAtTheFieldEnd) {
-    TestConsole t("\n  my data.txt\r\na\tb\n");
-    std::string s;
-    freadlineck(t.con, t.in, 150, s, "input");
-    EXPECT_EQ(s, "my data.txt");
-    freadlineck(t.con, t.in, 150, s, "input");
-    EXPECT_EQ(s, "a");
-
-    const std::string eighty(80, 'x');
-    TestConsole longLine(eighty + "\nnext\tone\n");
-    freadlineck_Space(longLine.con, longLine.in, 70, s, "labels");
-    EXPECT_EQ(s, std::string(70, 'x'));
-    freadlineck_Space(longLine.con, longLine.in, 70, s, "labels");
-    EXPECT_EQ(s, std::string(10, 'x'));
-    freadlineck_Space(longLine.con, longLine.in, 70, s, "labels");
-    EXPECT_EQ(s, "next one");  // tabs kept as blanks
-
-    TestConsole empty(" \n\t");
-    EXPECT_EQ(FatalOf([&] { freadlineck(empty.con, empty.in, 10, s, "f.txt"); }), FatalCode::EndOfFile);
-    EXPECT_NE(empty.err.str().find("\nfile f.txt "), std::string::npos);
-    TestConsole last("tail");
-    freadlineck(last.con, last.in, 10, s, "input");
-    EXPECT_EQ(s, "tail");  // end of file after some characters ends the field
-}
-
-TEST(StringPrompt, WordsAndFixedWidthLabels) {
-    TestConsole t("session_1 abcdefgh\n");
-    std::string s;
-    ReadStringIn(t.con, "%s\n", s);
-    EXPECT_EQ(s, "session_1");
-    ReadStringIn(t.con, "%4s ", s);
-    EXPECT_EQ(s, "abcd");
-    ReadStringIn(t.con, "%4s ", s);
-    EXPECT_EQ(s, "efgh");
-    EXPECT_EQ(FatalOf([&] { ReadStringIn(t.con, "%s\n", s); }), FatalCode::EndOfFile);
-}
-
 TEST(MacroMode, AcceptedAnswersAreEchoed) {
     TestConsole t("y 2.5 7 word\n");
     std::ostringstream macro;
@@ -187,18 +133,7 @@ TEST(Files, OpenFailureIsReportedNotFatal) {
     auto w = fopenck(t.con, "new.txt", dir.path().string() + "/", "w");
     ASSERT_NE(w, nullptr);
     *w << "x";
-
-    dir.Write("data.txt", "1 2\n");
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    TestConsole names("nothere.txt\ndata.txt\n");
-    std::string name;
-    auto fp = ReadDataFileName(names.con, name);
-    std::filesystem::current_path(previous);
-    ASSERT_NE(fp, nullptr);
-    EXPECT_EQ(name, "data.txt");
-    EXPECT_EQ(names.out.str(), "Enter data file name: \aEnter data file name: ");
-    EXPECT_EQ(names.err.str(), "\ncan't open nothere.txt \n");
+    // Data file names typed until one opens: the import cases that name a missing file.
 }
 
 TEST(Text, CaseHelpers) {

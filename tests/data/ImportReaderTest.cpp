@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data/ImportReader.hpp"
+#include "support/BaseConsole.hpp"
 
 namespace kolvar {
 namespace {
@@ -53,37 +54,11 @@ TEST(ImportReader, AcceptsTheLayoutsUsersWrite) {
 TEST(ImportReader, EachBadFileGetsOneMessageWithRowAndColumn) {
     const RawLayout b = Uniform(3, 2, 2, "3 OTUs x 2 traits");
     const RawLayout noLabels = Uniform(3, 2, 0, "3 OTUs x 2 traits");
-    struct Case {
-        const char* text;
-        const RawLayout* layout;
-        const char* message;
-    } cases[] = {
-        {"1 2\n3 NA\n5 6\nh s\n", &b, "b.txt, row 2, column 2: \"NA\" is not a number (write missing values as -999)"},
-        {"1 2\n3 4\n5 -\nh s\n", &b, "b.txt, row 3, column 2: \"-\" is not a number (write missing values as -999)"},
-        {"1 2\n3 4\n5 inf\nh s\n", &b,
-         "b.txt, row 3, column 2: \"inf\" is not a number (write missing values as -999)"},
-        {"1 2\n3 4\n5 0x1F\nh s\n", &b,
-         "b.txt, row 3, column 2: \"0x1F\" is not a number (write missing values as -999)"},
-        {"1 2\n3 -1e999\n5 6\nh s\n", &b,
-         "b.txt, row 2, column 2: \"-1e999\" is beyond the range of numbers (largest 1.79769e+308)"},
-        {"1 2\n3\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 2 has 1 value"},
-        {"1 2 9\n3 4\n5 6\nh s\n", &b, "b.txt: 3 OTUs x 2 traits expected, row 1 has 3 values"},
-        {"1 2\n3 4\n", &b, "b.txt: 3 OTUs x 2 traits expected, the file ends after 2 rows"},
-        {"1 2\n3 4\n5 6\n7 8\nh s\n", &b, "b.txt, row 5, column 1: \"h\" is left over after the labels"},
-        {"1 2\n3 4\n5 6\nh\n", &b, "b.txt: 2 labels expected after the values, the file holds 1 label"},
-        {"1 2\n3 4\n5 6\nh s x\n", &b, "b.txt, row 4, column 3: \"x\" is left over after the labels"},
-        {"1 2\n3 4\n5 6\n7 8\n", &noLabels,
-         "b.txt, row 4, column 1: \"7\" is left over after the values (3 OTUs x 2 traits)"},
-        {"", &b, "b.txt: the file is empty"},
-        {" \n\t\n", &b, "b.txt: the file is empty"},
-        {"1 2 3 4 5\n", &b, "b.txt: 3 OTUs x 2 traits expected (6 values), the file holds 5"},
-        {"\"\",\"h\",\"s\"\n\"a\",1,2\n", &b,
-         "b.txt, row 1, column 1: \"\"\",\"h\",\"s\"\" is not a number (write missing values as -999)\n(a table with "
-         "a header row, row names, quotes or commas can be converted with kolvar-convert)"},
-    };
-    for (const Case& c : cases) {
-        const RawRead r = ReadRawMatrix("b.txt", c.text, *c.layout);
-        EXPECT_EQ(r.error, c.message) << c.text;
+    const auto rows = test::TableRows("tests/data/data/bad-raw-files.txt");
+    ASSERT_GT(rows.size(), 10u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 3u);
+        EXPECT_EQ(ReadRawMatrix("b.txt", row[1], row[0] == "labels" ? b : noLabels).error, row[2]) << row[1];
     }
     // Numbered labels are kept; when all of them read as numbers the user is
     // warned that one more row of values may have been taken for them.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/BaseConsole.hpp"
+
 namespace kolvar {
 namespace {
 
@@ -59,22 +61,12 @@ TEST(TableConvert, TablesWithoutRowNamesQuotesAndTransposition) {
 }
 
 TEST(TableConvert, BadTablesNameRowAndColumn) {
-    struct Case {
-        const char* text;
-        const char* error;
-    } cases[] = {
-        {"", "t.csv: the file is empty"},
-        {"a,b\n", "t.csv: no rows of values after the header row"},
-        {",a,b\nx,1,2\ny,3\n", "t.csv, row 3: 2 fields, 3 expected (as in row 2)"},
-        {",a,b,c,d\nx,1,2\n", "t.csv, row 1: 5 fields, 3 expected (as in row 2)"},
-        {",a,b\nx,1,tall\n", "t.csv, row 2, column 3: \"tall\" is not a number"},
-        {",a,b\nx,1,1e999\n", "t.csv, row 2, column 3: \"1e999\" is not a number"},
-        {"a,b\n1,TRUE\n", "t.csv, row 2, column 2: \"TRUE\" is not a number"},
-        {",a\n\"x,1\n", "t.csv, row 2: a quote is not closed"},
-        {",a\n\"x\"y,1\n", "t.csv, row 2, column 1: text after a closing quote"},
-        {"name\nx\ny\n", "t.csv, row 2, column 1: \"x\" is not a number"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ReadNamedTable("t.csv", c.text).error, c.error) << c.text;
+    const auto rows = test::TableRows("tests/data/data/bad-tables.txt");
+    ASSERT_GT(rows.size(), 5u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 2u);
+        EXPECT_EQ(ReadNamedTable("t.csv", row[0]).error, row[1]) << row[0];
+    }
 }
 
 }  // namespace

@@ -18,12 +18,10 @@ std::string Text(const Options& o) {
     return fp.str();
 }
 
-TEST(Preferences, DefaultFileIsExact) {
-    EXPECT_EQ(Text(Options{}), std::string(kDefaultValues) + "Thu Jan  1 00:00:00 1970\n");
-}
-
+// The default file, another version, an empty file and a Windows file are runs of
+// the PreferencesScenario cases.
 TEST(Preferences, ValuesSurviveReadingAndWriting) {
-    // Every value other than its default.
+    // Every value other than its default, each landing in its own setting.
     const std::string text = test::Slurp(test::SourcePath("tests/program/data/KOLVAR.prf"));
     test::TestConsole s;
     std::istringstream fp(text);
@@ -41,26 +39,6 @@ TEST(Preferences, ValuesSurviveReadingAndWriting) {
     EXPECT_TRUE(r.sqrtDissimOpt_RaoPhyl);
     EXPECT_TRUE(r.oneMatrixPermPartialCorr);
     EXPECT_EQ(r.nProcessors, 3);
-
-    // Windows line ends and a byte-order mark change nothing.
-    std::istringstream fp2(test::WindowsText(text));
-    Options r2;
-    ASSERT_TRUE(ReadPreferencesFrom(s.con, fp2, "KOLVAR.prf", r2));
-    EXPECT_EQ(Text(r2), text);
-}
-
-TEST(Preferences, OtherVersionIsIgnored) {
-    test::TestConsole s;
-    Options o;
-    o.sDigits = 11;
-    std::string other = kDefaultValues;
-    other.replace(0, 9, "16Apr2020");
-    std::istringstream fp(other);
-    EXPECT_FALSE(ReadPreferencesFrom(s.con, fp, "KOLVAR.prf", o));
-    EXPECT_EQ(o.sDigits, 11);
-    std::istringstream empty("");
-    EXPECT_FALSE(ReadPreferencesFrom(s.con, empty, "KOLVAR.prf", o));
-    EXPECT_TRUE(s.err.str().empty());
 }
 
 TEST(Preferences, DamagedFileOfTheRightVersionIsFatal) {
