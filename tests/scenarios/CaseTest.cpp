@@ -63,10 +63,11 @@ std::string Mask(const std::string& text) {
     return std::regex_replace(s, processors, "$1<n>");
 }
 
-// Takes out every progress chunk: a message ending "<i> of <n>..." right-aligned
-// in 40 columns, 40 blanks, and the line end that may precede it.
+// Takes out every progress chunk: a message ending "<i> of <n>..." (or the
+// simulation's "Iteration: <n> <i> Abundance: <a>") right-aligned in 40
+// columns, 40 blanks, and the line end that may precede it.
 std::string WithoutProgress(const std::string& text) {
-    static const std::regex chunkEnd(": [0-9]+ of [0-9]+[^\n]{0,30}? {40}");
+    static const std::regex chunkEnd("(: [0-9]+ of [0-9]+[^\n]{0,30}?|Iteration: [0-9]+ [0-9]+ Abundance: [0-9]+) {40}");
     std::string out;
     std::size_t pos = 0;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), chunkEnd); it != std::sregex_iterator(); ++it) {
