@@ -39,45 +39,29 @@ void SquaredDistancePanels(const double* panels, int nVars, int nObjects, int i0
                 row[r] = sums[r] + j0;
             }
         }
-        Quad s00, s01, s10, s11, s20, s21, s30, s31;
-        KOLVAR_LOAD(s00, row[0]);
-        KOLVAR_LOAD(s01, row[0] + 4);
-        KOLVAR_LOAD(s10, row[1]);
-        KOLVAR_LOAD(s11, row[1] + 4);
-        KOLVAR_LOAD(s20, row[2]);
-        KOLVAR_LOAD(s21, row[2] + 4);
-        KOLVAR_LOAD(s30, row[3]);
-        KOLVAR_LOAD(s31, row[3] + 4);
+        // Two quads of sums per row, kept in registers over the variables.
+        Quad s[4][2];
+        for (int r = 0; r < 4; ++r) {
+            KOLVAR_LOAD(s[r][0], row[r]);
+            KOLVAR_LOAD(s[r][1], row[r] + 4);
+        }
         for (int k = k0; k < k1; ++k) {
             const double* x = other + static_cast<std::size_t>(k) * kPanel;
             const double* a = own + static_cast<std::size_t>(k) * kPanel;
             Quad x0, x1;
             KOLVAR_LOAD(x0, x);
             KOLVAR_LOAD(x1, x + 4);
-            Quad d0 = a[0] - x0, d1 = a[0] - x1;
-            s00 += d0 * d0;
-            s01 += d1 * d1;
-            d0 = a[1] - x0;
-            d1 = a[1] - x1;
-            s10 += d0 * d0;
-            s11 += d1 * d1;
-            d0 = a[2] - x0;
-            d1 = a[2] - x1;
-            s20 += d0 * d0;
-            s21 += d1 * d1;
-            d0 = a[3] - x0;
-            d1 = a[3] - x1;
-            s30 += d0 * d0;
-            s31 += d1 * d1;
+#pragma GCC unroll 4
+            for (int r = 0; r < 4; ++r) {
+                const Quad d0 = a[r] - x0, d1 = a[r] - x1;
+                s[r][0] += d0 * d0;
+                s[r][1] += d1 * d1;
+            }
         }
-        KOLVAR_STORE(row[0], s00);
-        KOLVAR_STORE(row[0] + 4, s01);
-        KOLVAR_STORE(row[1], s10);
-        KOLVAR_STORE(row[1] + 4, s11);
-        KOLVAR_STORE(row[2], s20);
-        KOLVAR_STORE(row[2] + 4, s21);
-        KOLVAR_STORE(row[3], s30);
-        KOLVAR_STORE(row[3] + 4, s31);
+        for (int r = 0; r < 4; ++r) {
+            KOLVAR_STORE(row[r], s[r][0]);
+            KOLVAR_STORE(row[r] + 4, s[r][1]);
+        }
         if (width < kPanel)
             for (int r = 0; r < rows; ++r)
                 for (int c = 0; c < width; ++c) sums[r][j0 + c] = partial[r][c];
