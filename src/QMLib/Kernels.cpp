@@ -75,37 +75,19 @@ void SparseRowsTimesRows(int n, const int* start, const int* idx, const double* 
     // Tiles of 32 columns: the sums stay in registers over the terms.
     for (; j + 32 <= j1; j += 32) {
         for (int i = 0; i < n; ++i) {
-            Quad s0{}, s1{}, s2{}, s3{}, s4{}, s5{}, s6{}, s7{};
+            Quad s[8] = {};
             for (int t = start[i]; t < start[i + 1]; ++t) {
                 const double a = val[t];
                 const double* b = bRows[idx[t]] + j;
-                Quad b0, b1, b2, b3, b4, b5, b6, b7;
-                KOLVAR_LOAD(b0, b);
-                KOLVAR_LOAD(b1, b + 4);
-                KOLVAR_LOAD(b2, b + 8);
-                KOLVAR_LOAD(b3, b + 12);
-                KOLVAR_LOAD(b4, b + 16);
-                KOLVAR_LOAD(b5, b + 20);
-                KOLVAR_LOAD(b6, b + 24);
-                KOLVAR_LOAD(b7, b + 28);
-                s0 += a * b0;
-                s1 += a * b1;
-                s2 += a * b2;
-                s3 += a * b3;
-                s4 += a * b4;
-                s5 += a * b5;
-                s6 += a * b6;
-                s7 += a * b7;
+#pragma GCC unroll 8
+                for (int h = 0; h < 8; ++h) {
+                    Quad bh;
+                    KOLVAR_LOAD(bh, b + 4 * h);
+                    s[h] += a * bh;
+                }
             }
             double* o = out[i] + j;
-            KOLVAR_STORE(o, s0);
-            KOLVAR_STORE(o + 4, s1);
-            KOLVAR_STORE(o + 8, s2);
-            KOLVAR_STORE(o + 12, s3);
-            KOLVAR_STORE(o + 16, s4);
-            KOLVAR_STORE(o + 20, s5);
-            KOLVAR_STORE(o + 24, s6);
-            KOLVAR_STORE(o + 28, s7);
+            for (int h = 0; h < 8; ++h) KOLVAR_STORE(o + 4 * h, s[h]);
         }
     }
     if (j == j1) return;
